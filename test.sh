@@ -13,5 +13,12 @@ cmake --build --preset "$preset" -j "$(nproc)"
 export QT_QPA_PLATFORM=offscreen
 export XDG_RUNTIME_DIR="${XDG_RUNTIME_DIR:-$(mktemp -d /tmp/tav-xdg.XXXXXX)}"
 chmod 700 "$XDG_RUNTIME_DIR"
-ctest --preset "$preset" -j "$(nproc)" --timeout 600 2>&1 | tail -n 25
-exit "${PIPESTATUS[0]}"
+log="build/$preset/ctest.log"
+rc=0
+ctest --preset "$preset" -j "$(nproc)" --timeout 600 >"$log" 2>&1 || rc=$?
+if [ "$rc" -ne 0 ]; then
+  cat "$log"
+else
+  tail -n 5 "$log"
+fi
+exit "$rc"

@@ -29,3 +29,17 @@ function(tav_add_gtest name)
   include(GoogleTest)
   gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
 endfunction()
+
+# A subsystem folder (store, official, capture, ...): its rules at the folder's top level go to
+# RULES_LIB (no widgets), its windows in the windows/ subfolder go to tav_gui.
+function(tav_subsystem rules_lib)
+  file(GLOB rules CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.h)
+  file(GLOB windows CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/windows/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/windows/*.h
+       ${CMAKE_CURRENT_SOURCE_DIR}/windows/*.ui)
+  if(rules)
+    target_sources(${rules_lib} PRIVATE ${rules})
+  endif()
+  if(windows)
+    target_sources(tav_gui PRIVATE ${windows})
+  endif()
+endfunction()
