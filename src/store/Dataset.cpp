@@ -1,0 +1,728 @@
+#include "store/Dataset.h"
+
+#include <QDateTime>
+#include <algorithm>
+#include <utility>
+
+namespace tav::store {
+
+int compareKeys(const QVariant &a, const QVariant &b)
+{
+    const bool an = a.isNull(), bn = b.isNull();
+    if (an || bn)
+        return an == bn ? 0 : (an ? -1 : 1);
+    const auto ta = a.typeId(), tb = b.typeId();
+    auto isNumber = [](int t) {
+        return t == QMetaType::Int || t == QMetaType::Double || t == QMetaType::LongLong || t == QMetaType::UInt;
+    };
+    if (isNumber(ta) && isNumber(tb)) {
+        const double x = a.toDouble(), y = b.toDouble();
+        return x < y ? -1 : (x > y ? 1 : 0);
+    }
+    if (ta == QMetaType::QDate && tb == QMetaType::QDate) {
+        const auto x = a.toDate().toJulianDay(), y = b.toDate().toJulianDay();
+        return x < y ? -1 : (x > y ? 1 : 0);
+    }
+    if (ta == QMetaType::QDateTime && tb == QMetaType::QDateTime) {
+        const auto x = a.toDateTime(), y = b.toDateTime();
+        return x < y ? -1 : (x > y ? 1 : 0);
+    }
+    const int c = QString::compare(a.toString(), b.toString(), Qt::CaseSensitive);
+    return c < 0 ? -1 : (c > 0 ? 1 : 0);
+}
+
+Dataset::Dataset(QString name, std::unique_ptr<RecordSource> source, QObject *parent)
+    : QObject(parent), m_name(std::move(name)), m_source(std::move(source))
+{
+    buildFields();
+}
+
+Dataset::~Dataset()
+{
+    if (m_locked && m_source->isOpen())
+        m_source->unlock(m_editRecNo);
+}
+
+void Dataset::buildFields()
+{
+    const auto &cols = m_source->columns();
+    m_fields.clear();
+    for (int i = 0; i < cols.size(); ++i)
+        m_fields.push_back(std::make_unique<Field>(*this, i, cols.at(i), FieldRole::Data));
+    m_storedCount = static_cast<int>(cols.size());
+}
+
+Field &Dataset::addLookupField(const QString &name, int size, const LookupSpec &spec)
+{
+    const int index = static_cast<int>(m_fields.size());
+    m_fields.push_back(
+        std::make_unique<Field>(*this, index, ColumnDef{name, FieldKind::String, size, 0}, FieldRole::Lookup));
+    m_fields.back()->setLookup(spec);
+    m_buffer.resize(static_cast<qsizetype>(m_fields.size()));
+    return *m_fields.back();
+}
+
+Field &Dataset::addCalculatedField(const QString &name, FieldKind kind, int size)
+{
+    const int index = static_cast<int>(m_fields.size());
+    m_fields.push_back(std::make_unique<Field>(*this, index, ColumnDef{name, kind, size, 0}, FieldRole::Calculated));
+    m_buffer.resize(static_cast<qsizetype>(m_fields.size()));
+    return *m_fields.back();
+}
+
+Field *Dataset::findField(const QString &name) const
+{
+    for (const auto &f : m_fields)
+        if (f->name().compare(name, Qt::CaseInsensitive) == 0)
+            return f.get();
+    return nullptr;
+}
+
+Field &Dataset::field(const QString &name) const
+{
+    if (auto *f = findField(name))
+        return *f;
+    throw DatasetError(QStringLiteral("%1: no existe el campo %2").arg(m_name, name).toStdString());
+}
+
+void Dataset::checkActive() const
+{
+    if (m_state == DatasetState::Inactive)
+        throw DatasetError(QStringLiteral("%1: la tabla no está abierta").arg(m_name).toStdString());
+}
+
+void Dataset::setState(DatasetState state)
+{
+    if (m_state == state)
+        return;
+    m_state = state;
+    emit stateChanged();
+}
+
+void Dataset::open()
+{
+    if (isActive())
+        return;
+    if (!m_source->isOpen())
+        m_source->open();
+    m_state = DatasetState::Browse;
+    loadRows();
+    m_pos = m_rows.empty() ? -1 : 0;
+    m_bof = true;
+    m_eof = m_rows.empty();
+    loadCurrent();
+    if (afterOpen)
+        afterOpen(*this);
+    emit stateChanged();
+    emit layoutChanged();
+    emit currentChanged();
+}
+
+void Dataset::close()
+{
+    if (!isActive()) {
+        if (m_source->isOpen())
+            m_source->close();
+        return;
+    }
+    if (beforeClose)
+        beforeClose(*this);
+    if (m_locked) {
+        m_source->unlock(m_editRecNo);
+        m_locked = false;
+    }
+    m_source->close();
+    m_rows.clear();
+    m_pos = -1;
+    m_bof = m_eof = true;
+    m_modified = false;
+    clearCurrent();
+    setState(DatasetState::Inactive);
+    emit layoutChanged();
+    emit currentChanged();
+}
+
+bool Dataset::passesFilter(RecNo recno)
+{
+    if (!m_filtered || !onFilterRecord)
+        return true;
+    const QVariantList row = m_source->read(recno);
+    m_candidate = &row;
+    bool pass = false;
+    try {
+        pass = onFilterRecord(*this);
+    } catch (...) {
+        m_candidate = nullptr;
+        throw;
+    }
+    m_candidate = nullptr;
+    return pass;
+}
+
+void Dataset::loadRows()
+{
+    std::vector<KeyEntry> all = m_source->liveRecords();
+    if (m_master) {
+        const QVariant masterValue = m_master->isActive() && m_master->findField(m_masterField)
+                                         ? m_master->field(m_masterField).value()
+                                         : QVariant();
+        std::vector<KeyEntry> linked;
+        if (!masterValue.isNull()) {
+            if (m_source->keyColumn() == m_detailIndex) {
+                auto lo =
+                    std::lower_bound(all.begin(), all.end(), masterValue,
+                                     [](const KeyEntry &e, const QVariant &k) { return compareKeys(e.key, k) < 0; });
+                for (auto it = lo; it != all.end() && compareKeys(it->key, masterValue) == 0; ++it)
+                    linked.push_back(*it);
+            } else {
+                for (const auto &e : all) {
+                    const QVariantList row = m_source->read(e.recno);
+                    if (compareKeys(row.value(m_detailIndex), masterValue) == 0)
+                        linked.push_back(e);
+                }
+            }
+        }
+        all = std::move(linked);
+    }
+    if (m_filtered && onFilterRecord) {
+        std::vector<KeyEntry> kept;
+        for (const auto &e : all)
+            if (passesFilter(e.recno))
+                kept.push_back(e);
+        all = std::move(kept);
+    }
+    m_rows = std::move(all);
+}
+
+void Dataset::clearCurrent()
+{
+    m_buffer = QVariantList(static_cast<qsizetype>(m_fields.size()));
+    m_original = QVariantList(m_storedCount);
+}
+
+void Dataset::computeCalculated()
+{
+    for (int i = m_storedCount; i < static_cast<int>(m_fields.size()); ++i) {
+        const Field &f = *m_fields[static_cast<size_t>(i)];
+        if (f.role() == FieldRole::Lookup) {
+            const LookupSpec &spec = f.lookup();
+            QVariant v;
+            const Field *src = findField(spec.sourceField);
+            if (spec.dataset && src && spec.dataset->isActive()) {
+                const QVariant key = m_buffer.value(src->index());
+                if (!key.isNull())
+                    v = spec.dataset->lookupValue(spec.keyField, key, spec.resultField);
+            }
+            m_buffer[i] = v;
+        } else {
+            m_buffer[i] = QVariant();
+        }
+    }
+    if (onCalcFields) {
+        m_calculating = true;
+        try {
+            onCalcFields(*this);
+        } catch (...) {
+            m_calculating = false;
+            throw;
+        }
+        m_calculating = false;
+    }
+}
+
+void Dataset::loadCurrent()
+{
+    clearCurrent();
+    if (m_pos >= 0 && m_pos < recordCount()) {
+        const QVariantList row = m_source->read(m_rows[static_cast<size_t>(m_pos)].recno);
+        for (int i = 0; i < m_storedCount && i < row.size(); ++i)
+            m_buffer[i] = row.at(i);
+        m_original = row;
+        computeCalculated();
+    }
+}
+
+void Dataset::scrolled()
+{
+    loadCurrent();
+    emit currentChanged();
+    if (afterScroll)
+        afterScroll(*this);
+}
+
+void Dataset::ensureBrowse()
+{
+    checkActive();
+    if (!isEditing())
+        return;
+    if (m_modified || m_state == DatasetState::Insert) {
+        if (!post())
+            throw Abort{};
+    } else {
+        cancel();
+    }
+}
+
+void Dataset::first()
+{
+    ensureBrowse();
+    m_pos = m_rows.empty() ? -1 : 0;
+    m_bof = true;
+    m_eof = m_rows.empty();
+    scrolled();
+}
+
+void Dataset::last()
+{
+    ensureBrowse();
+    m_pos = recordCount() - 1;
+    m_eof = true;
+    m_bof = m_rows.empty();
+    scrolled();
+}
+
+void Dataset::next()
+{
+    ensureBrowse();
+    if (m_pos + 1 < recordCount()) {
+        ++m_pos;
+        m_bof = m_eof = false;
+        scrolled();
+    } else {
+        m_eof = true;
+    }
+}
+
+void Dataset::prior()
+{
+    ensureBrowse();
+    if (m_pos > 0) {
+        --m_pos;
+        m_bof = m_eof = false;
+        scrolled();
+    } else {
+        m_bof = true;
+    }
+}
+
+bool Dataset::moveTo(int position)
+{
+    ensureBrowse();
+    if (position < 0 || position >= recordCount())
+        return false;
+    m_pos = position;
+    m_bof = m_eof = false;
+    scrolled();
+    return true;
+}
+
+bool Dataset::findKey(const QVariant &key)
+{
+    ensureBrowse();
+    const int keyCol = m_source->keyColumn();
+    if (keyCol < 0)
+        return locate(m_fields[0]->name(), key);
+    const QVariant k =
+        coerceValue(m_fields[static_cast<size_t>(keyCol)]->kind(), m_fields[static_cast<size_t>(keyCol)]->size(), key);
+    auto lo = std::lower_bound(m_rows.begin(), m_rows.end(), k,
+                               [](const KeyEntry &e, const QVariant &v) { return compareKeys(e.key, v) < 0; });
+    if (lo == m_rows.end() || compareKeys(lo->key, k) != 0)
+        return false;
+    m_pos = static_cast<int>(lo - m_rows.begin());
+    m_bof = m_eof = false;
+    scrolled();
+    return true;
+}
+
+namespace {
+bool valuesMatch(const Field &f, const QVariant &have, const QVariant &want, int options)
+{
+    if (f.kind() == FieldKind::String || f.kind() == FieldKind::Memo || (options & LocatePartialKey)) {
+        const QString a = have.isNull() ? QString() : have.toString();
+        const QString b = want.isNull() ? QString() : want.toString().trimmed();
+        const auto cs = (options & LocateCaseInsensitive) ? Qt::CaseInsensitive : Qt::CaseSensitive;
+        return (options & LocatePartialKey) ? a.startsWith(b, cs) : a.compare(b, cs) == 0;
+    }
+    return compareKeys(have, coerceValue(f.kind(), f.size(), want)) == 0;
+}
+} // namespace
+
+bool Dataset::locate(const QStringList &fieldNames, const QVariantList &values, int options)
+{
+    ensureBrowse();
+    std::vector<const Field *> fs;
+    for (const auto &n : fieldNames)
+        fs.push_back(&field(n));
+    for (int pos = 0; pos < recordCount(); ++pos) {
+        const QVariantList row = m_source->read(m_rows[static_cast<size_t>(pos)].recno);
+        bool all = true;
+        for (size_t i = 0; i < fs.size() && all; ++i) {
+            const int idx = fs[i]->index();
+            all = idx < m_storedCount &&
+                  valuesMatch(*fs[i], row.value(idx), values.value(static_cast<qsizetype>(i)), options);
+        }
+        if (all) {
+            m_pos = pos;
+            m_bof = m_eof = false;
+            scrolled();
+            return true;
+        }
+    }
+    return false;
+}
+
+QVariant Dataset::lookupValue(const QString &keyField, const QVariant &key, const QString &resultField)
+{
+    const Field *kf = findField(keyField);
+    const Field *rf = findField(resultField);
+    if (!kf || !rf || !isActive() || rf->index() >= m_storedCount)
+        return {};
+    const QVariant k = coerceValue(kf->kind(), kf->size(), key);
+    if (k.isNull())
+        return {};
+    if (m_source->keyColumn() == kf->index() && !m_master && !m_filtered) {
+        auto lo = std::lower_bound(m_rows.begin(), m_rows.end(), k,
+                                   [](const KeyEntry &e, const QVariant &v) { return compareKeys(e.key, v) < 0; });
+        if (lo == m_rows.end() || compareKeys(lo->key, k) != 0)
+            return {};
+        return m_source->read(lo->recno).value(rf->index());
+    }
+    for (const auto &e : m_rows) {
+        const QVariantList row = m_source->read(e.recno);
+        if (compareKeys(row.value(kf->index()), k) == 0)
+            return row.value(rf->index());
+    }
+    return {};
+}
+
+QVariant Dataset::valueAt(int position, int fieldIndex)
+{
+    if (position < 0 || position >= recordCount() || fieldIndex < 0 || fieldIndex >= static_cast<int>(m_fields.size()))
+        return {};
+    if (position == m_pos)
+        return m_buffer.value(fieldIndex);
+    const QVariantList row = m_source->read(m_rows[static_cast<size_t>(position)].recno);
+    if (fieldIndex < m_storedCount)
+        return row.value(fieldIndex);
+    // A lookup or calculated column of another record: compute it on a scratch buffer.
+    QVariantList saved = std::exchange(m_buffer, QVariantList(static_cast<qsizetype>(m_fields.size())));
+    for (int i = 0; i < m_storedCount && i < row.size(); ++i)
+        m_buffer[i] = row.at(i);
+    QVariant v;
+    try {
+        computeCalculated();
+        v = m_buffer.value(fieldIndex);
+    } catch (...) {
+        m_buffer = std::move(saved);
+        throw;
+    }
+    m_buffer = std::move(saved);
+    return v;
+}
+
+RecNo Dataset::currentRecNo() const
+{
+    if (m_state == DatasetState::Insert || m_pos < 0 || m_pos >= recordCount())
+        return 0;
+    return m_rows[static_cast<size_t>(m_pos)].recno;
+}
+
+QVariant Dataset::fieldValue(int index) const
+{
+    if (m_candidate && index < m_storedCount)
+        return m_candidate->value(index);
+    return m_buffer.value(index);
+}
+
+void Dataset::setFieldValue(int index, const QVariant &value)
+{
+    Field &f = *m_fields.at(static_cast<size_t>(index));
+    if (f.role() == FieldRole::Calculated && m_calculating) {
+        m_buffer[index] = coerceValue(f.kind(), f.size(), value);
+        return;
+    }
+    if (!isEditing())
+        throw DatasetError(
+            QStringLiteral("%1: la tabla no está en modo de edición o inserción").arg(m_name).toStdString());
+    if (f.role() != FieldRole::Data)
+        throw DatasetError(QStringLiteral("%1: el campo %2 no se puede modificar").arg(m_name, f.name()).toStdString());
+    m_buffer[index] = coerceValue(f.kind(), f.size(), value);
+    m_modified = true;
+    computeCalculated();
+    emit fieldChanged(index);
+    for (int i = m_storedCount; i < static_cast<int>(m_fields.size()); ++i)
+        emit fieldChanged(i);
+    if (f.onChange)
+        f.onChange(f);
+}
+
+QVariant Dataset::keyOfCurrent() const
+{
+    const int keyCol = m_source->keyColumn();
+    if (keyCol < 0)
+        return {};
+    return m_buffer.value(keyCol);
+}
+
+int Dataset::findRowOfRecNo(RecNo recno) const
+{
+    for (size_t i = 0; i < m_rows.size(); ++i)
+        if (m_rows[i].recno == recno)
+            return static_cast<int>(i);
+    return -1;
+}
+
+void Dataset::positionAtRecNo(RecNo recno)
+{
+    const int row = findRowOfRecNo(recno);
+    if (row >= 0)
+        m_pos = row;
+    else
+        m_pos = std::min(std::max(m_pos, 0), recordCount() - 1);
+    m_bof = m_eof = m_rows.empty();
+}
+
+void Dataset::insert()
+{
+    ensureBrowse();
+    if (beforeInsert)
+        beforeInsert(*this);
+    clearCurrent();
+    if (m_master && m_detailIndex >= 0 && m_master->isActive())
+        m_buffer[m_detailIndex] = m_master->field(m_masterField).value();
+    m_insertPos = m_pos;
+    m_state = DatasetState::Insert;
+    computeCalculated();
+    if (onNewRecord) {
+        try {
+            onNewRecord(*this);
+        } catch (...) {
+            m_state = DatasetState::Browse;
+            loadCurrent();
+            throw;
+        }
+    }
+    m_modified = false;
+    emit stateChanged();
+    emit currentChanged();
+    if (afterInsert)
+        afterInsert(*this);
+}
+
+void Dataset::edit()
+{
+    checkActive();
+    if (isEditing())
+        return;
+    if (isEmpty()) {
+        insert();
+        return;
+    }
+    if (beforeEdit)
+        beforeEdit(*this);
+    const RecNo recno = m_rows[static_cast<size_t>(m_pos)].recno;
+    if (!m_source->lock(recno))
+        throw DatasetError("El registro está siendo modificado en otra estación de trabajo.\n"
+                           "Vuelva a intentar en unos instantes.");
+    m_locked = true;
+    m_editRecNo = recno;
+    try {
+        loadCurrent(); // the latest saved values, also another station's
+    } catch (...) {
+        m_source->unlock(recno);
+        m_locked = false;
+        throw;
+    }
+    m_modified = false;
+    setState(DatasetState::Edit);
+    emit currentChanged();
+    if (afterEdit)
+        afterEdit(*this);
+}
+
+bool Dataset::post()
+{
+    checkActive();
+    if (!isEditing())
+        return true;
+    try {
+        if (beforePost)
+            beforePost(*this);
+    } catch (const Abort &) {
+        return false;
+    }
+    QVariantList stored = m_buffer.mid(0, m_storedCount);
+    RecNo recno = 0;
+    try {
+        if (m_state == DatasetState::Insert) {
+            recno = m_source->append(stored);
+        } else {
+            recno = m_editRecNo;
+            std::vector<bool> changed(static_cast<size_t>(m_storedCount));
+            for (int i = 0; i < m_storedCount; ++i)
+                changed[static_cast<size_t>(i)] = compareKeys(stored.at(i), m_original.value(i)) != 0 ||
+                                                  stored.at(i).typeId() != m_original.value(i).typeId();
+            m_source->update(recno, stored, changed);
+        }
+    } catch (const std::exception &e) {
+        throw DatasetError(QStringLiteral("%1: no se pudo grabar el registro: %2")
+                               .arg(m_name, QString::fromLocal8Bit(e.what()))
+                               .toStdString());
+    }
+    if (m_locked) {
+        m_source->unlock(m_editRecNo);
+        m_locked = false;
+    }
+    m_modified = false;
+    m_state = DatasetState::Browse;
+    loadRows();
+    positionAtRecNo(recno);
+    loadCurrent();
+    emit stateChanged();
+    emit layoutChanged();
+    emit currentChanged();
+    if (afterPost)
+        afterPost(*this);
+    return true;
+}
+
+void Dataset::cancel()
+{
+    if (!isEditing())
+        return;
+    if (beforeCancel)
+        beforeCancel(*this);
+    if (m_locked) {
+        m_source->unlock(m_editRecNo);
+        m_locked = false;
+    }
+    m_modified = false;
+    m_state = DatasetState::Browse;
+    loadCurrent();
+    emit stateChanged();
+    emit currentChanged();
+    if (afterCancel)
+        afterCancel(*this);
+}
+
+bool Dataset::remove()
+{
+    checkActive();
+    if (m_state == DatasetState::Insert) {
+        cancel();
+        return true;
+    }
+    if (isEmpty())
+        throw DatasetError("No hay registros para borrar.");
+    try {
+        if (beforeDelete)
+            beforeDelete(*this);
+    } catch (const Abort &) {
+        return false;
+    }
+    const RecNo recno = m_rows[static_cast<size_t>(m_pos)].recno;
+    if (!m_locked && !m_source->lock(recno))
+        throw DatasetError("El registro está siendo modificado en otra estación de trabajo.\n"
+                           "Vuelva a intentar en unos instantes.");
+    try {
+        m_source->erase(recno);
+    } catch (...) {
+        m_source->unlock(recno);
+        m_locked = false;
+        throw;
+    }
+    m_source->unlock(recno);
+    m_locked = false;
+    m_modified = false;
+    m_state = DatasetState::Browse;
+    const int oldPos = m_pos;
+    loadRows();
+    m_pos = m_rows.empty() ? -1 : std::min(oldPos, recordCount() - 1);
+    m_bof = m_eof = m_rows.empty();
+    loadCurrent();
+    emit stateChanged();
+    emit layoutChanged();
+    emit currentChanged();
+    if (afterDelete)
+        afterDelete(*this);
+    return true;
+}
+
+void Dataset::refresh()
+{
+    checkActive();
+    if (isEditing())
+        cancel();
+    const QVariant key = keyOfCurrent();
+    const RecNo recno = currentRecNo();
+    m_source->close();
+    m_source->open();
+    loadRows();
+    int row = -1;
+    if (!key.isNull()) {
+        auto lo = std::lower_bound(m_rows.begin(), m_rows.end(), key,
+                                   [](const KeyEntry &e, const QVariant &v) { return compareKeys(e.key, v) < 0; });
+        if (lo != m_rows.end() && compareKeys(lo->key, key) == 0)
+            row = static_cast<int>(lo - m_rows.begin());
+    } else if (recno) {
+        row = findRowOfRecNo(recno);
+    }
+    m_pos = row >= 0 ? row : (m_rows.empty() ? -1 : std::min(std::max(m_pos, 0), recordCount() - 1));
+    m_bof = m_eof = m_rows.empty();
+    loadCurrent();
+    emit layoutChanged();
+    emit currentChanged();
+}
+
+void Dataset::setFiltered(bool filtered)
+{
+    if (m_filtered == filtered)
+        return;
+    m_filtered = filtered;
+    refilter();
+}
+
+void Dataset::refilter()
+{
+    if (!isActive())
+        return;
+    ensureBrowse();
+    loadRows();
+    m_pos = m_rows.empty() ? -1 : 0;
+    m_bof = true;
+    m_eof = m_rows.empty();
+    loadCurrent();
+    emit layoutChanged();
+    emit currentChanged();
+}
+
+void Dataset::setMaster(Dataset *master, const QString &masterField, const QString &detailField)
+{
+    if (m_masterConnection)
+        disconnect(m_masterConnection);
+    m_master = master;
+    m_masterField = masterField;
+    m_detailIndex = master ? field(detailField).index() : -1;
+    if (master) {
+        m_masterConnection = connect(master, &Dataset::currentChanged, this, &Dataset::masterChanged);
+    }
+    if (isActive())
+        masterChanged();
+}
+
+void Dataset::masterChanged()
+{
+    if (!isActive())
+        return;
+    if (isEditing())
+        cancel();
+    loadRows();
+    m_pos = m_rows.empty() ? -1 : 0;
+    m_bof = true;
+    m_eof = m_rows.empty();
+    loadCurrent();
+    emit layoutChanged();
+    emit currentChanged();
+}
+
+} // namespace tav::store

@@ -1,0 +1,218 @@
+#include "store/Dataset.h"
+#include "store/MemorySource.h"
+
+#include <gtest/gtest.h>
+
+using namespace tav::store;
+
+namespace {
+
+std::unique_ptr<MemorySource> people(int keyColumn = 0)
+{
+    auto src = std::make_unique<MemorySource>("people",
+                                              QList<ColumnDef>{{"C_PED", FieldKind::Float, 8, 0},
+                                                               {"X_APE1", FieldKind::String, 15, 0},
+                                                               {"C_PROV", FieldKind::SmallInt, 4, 0},
+                                                               {"F_NAC", FieldKind::Date, 8, 0}},
+                                              keyColumn);
+    src->open();
+    src->append({30.0, "PEREZ", 2, QDate(1980, 1, 2)});
+    src->append({10.0, "GOMEZ", 1, QVariant()});
+    src->append({20.0, "ÑANDU", 9, QDate(2001, 5, 6)});
+    return src;
+}
+
+QStringList surnames(Dataset &ds)
+{
+    QStringList out;
+    for (ds.first(); !ds.eof(); ds.next())
+        out << ds["X_APE1"].asString();
+    return out;
+}
+
+} // namespace
+
+TEST(Dataset, NavigatesInIndexOrderAndFindsKeys)
+{
+    Dataset ds("ped", people());
+    ds.open();
+    EXPECT_EQ(surnames(ds), (QStringList{"GOMEZ", "ÑANDU", "PEREZ"}));
+    EXPECT_TRUE(ds.findKey(20));
+    EXPECT_EQ(ds["X_APE1"].asString(), "ÑANDU");
+    EXPECT_FALSE(ds.findKey(25));
+    EXPECT_EQ(ds["X_APE1"].asString(), "ÑANDU") << "a failed search keeps the current record";
+    ds.last();
+    EXPECT_TRUE(ds.eof());
+    ds.prior();
+    EXPECT_FALSE(ds.eof());
+    EXPECT_EQ(ds["C_PED"].asInteger(), 20);
+    EXPECT_TRUE(ds.locate("X_APE1", "gomez", LocateCaseInsensitive));
+    EXPECT_EQ(ds["C_PED"].asInteger(), 10);
+    EXPECT_FALSE(ds.locate("X_APE1", "gomez"));
+    EXPECT_TRUE(ds.locate("X_APE1", "PER", LocatePartialKey));
+    EXPECT_FALSE(ds.locate("X_APE1", "PER"));
+    EXPECT_TRUE(ds["F_NAC"].isNull() == false);
+}
+
+TEST(Dataset, TypedFieldsConvertAndPadAsStored)
+{
+    Dataset ds("ped", people());
+    ds.open();
+    ds.findKey(10);
+    EXPECT_TRUE(ds["F_NAC"].isNull());
+    EXPECT_EQ(ds["F_NAC"].asString(), "");
+    ds.edit();
+    ds["X_APE1"].setValue("GARCIA        ");
+    EXPECT_EQ(ds["X_APE1"].value().toString(), "GARCIA") << "trailing blanks are not part of a value";
+    ds["X_APE1"].setValue("   ");
+    EXPECT_TRUE(ds["X_APE1"].isNull()) << "a blank string is null";
+    ds["X_APE1"].setValue("ABCDEFGHIJKLMNOPQRSTU");
+    EXPECT_EQ(ds["X_APE1"].asString(), "ABCDEFGHIJKLMNO") << "cut to the column's size";
+    ds["F_NAC"].setAsString("31/12/1999");
+    EXPECT_EQ(ds["F_NAC"].asDate(), QDate(1999, 12, 31));
+    ds["C_PROV"].setAsString("x");
+    EXPECT_TRUE(ds["C_PROV"].isNull());
+    ds["C_PED"].setValue(10);
+    EXPECT_EQ(ds["C_PED"].asString(), "10");
+    ds.cancel();
+    EXPECT_EQ(ds["X_APE1"].asString(), "GOMEZ");
+    EXPECT_THROW(ds["X_APE1"].setValue("X"), DatasetError) << "values change only in edit or insert";
+}
+
+TEST(Dataset, EventsRunInOrderAndAbortKeepsTheUsersInput)
+{
+    Dataset ds("ped", people());
+    QStringList log;
+    bool refuse = true;
+    ds.beforeInsert = [&](Dataset &) { log << "beforeInsert"; };
+    ds.onNewRecord = [&](Dataset &d) {
+        log << "onNewRecord:" + QString::number(static_cast<int>(d.state()));
+        d["C_PROV"].setValue(7);
+    };
+    ds.beforeEdit = [&](Dataset &d) { log << "beforeEdit:" + QString::number(static_cast<int>(d.state())); };
+    ds.afterEdit = [&](Dataset &d) { log << "afterEdit:" + QString::number(static_cast<int>(d.state())); };
+    ds.beforePost = [&](Dataset &) {
+        log << "beforePost";
+        if (refuse)
+            throw Abort{};
+    };
+    ds.afterPost = [&](Dataset &) { log << "afterPost"; };
+    ds.open();
+
+    ds.insert();
+    EXPECT_EQ(ds["C_PROV"].asInteger(), 7);
+    EXPECT_FALSE(ds.isModified()) << "defaults of a new record do not count as changes";
+    ds["C_PED"].setValue(40);
+    ds["X_APE1"].setValue("LOPEZ");
+    EXPECT_FALSE(ds.post());
+    EXPECT_EQ(ds.state(), DatasetState::Insert);
+    EXPECT_EQ(ds["X_APE1"].asString(), "LOPEZ");
+    EXPECT_EQ(ds.recordCount(), 3);
+    EXPECT_THROW(ds.next(), Abort) << "leaving a refused record is refused too";
+    refuse = false;
+    EXPECT_TRUE(ds.post());
+    EXPECT_EQ(ds.state(), DatasetState::Browse);
+    EXPECT_EQ(ds.recordCount(), 4);
+    EXPECT_EQ(ds["C_PED"].asInteger(), 40) << "the saved record stays current";
+    ds.edit();
+    EXPECT_EQ(log, (QStringList{"beforeInsert", "onNewRecord:3", "beforePost", "beforePost", "beforePost", "afterPost",
+                                "beforeEdit:1", "afterEdit:2"}));
+}
+
+TEST(Dataset, DeleteAskedAndRefused)
+{
+    Dataset ds("ped", people());
+    bool allow = false;
+    ds.beforeDelete = [&](Dataset &) {
+        if (!allow)
+            throw Abort{};
+    };
+    ds.open();
+    ds.findKey(20);
+    EXPECT_FALSE(ds.remove());
+    EXPECT_EQ(ds.recordCount(), 3);
+    allow = true;
+    EXPECT_TRUE(ds.remove());
+    EXPECT_EQ(surnames(ds), (QStringList{"GOMEZ", "PEREZ"}));
+}
+
+TEST(Dataset, DetailFollowsMasterAndTakesItsKey)
+{
+    Dataset ped("ped", people());
+    auto supSrc = std::make_unique<MemorySource>(
+        "sup", QList<ColumnDef>{{"C_PED", FieldKind::Float, 8, 0}, {"X_APE1", FieldKind::String, 15, 0}}, 0);
+    supSrc->open();
+    supSrc->append({10.0, "ALIAS A"});
+    supSrc->append({20.0, "ALIAS B"});
+    supSrc->append({10.0, "ALIAS C"});
+    Dataset sup("sup", std::move(supSrc));
+    sup.setMaster(&ped, "C_PED", "C_PED");
+    ped.open();
+    sup.open();
+    ped.findKey(10);
+    EXPECT_EQ(surnames(sup), (QStringList{"ALIAS A", "ALIAS C"}));
+    ped.findKey(30);
+    EXPECT_TRUE(sup.isEmpty());
+    sup.insert();
+    EXPECT_EQ(sup["C_PED"].asInteger(), 30);
+    sup["X_APE1"].setValue("ALIAS D");
+    ASSERT_TRUE(sup.post());
+    ped.findKey(20);
+    EXPECT_EQ(surnames(sup), (QStringList{"ALIAS B"}));
+    ped.findKey(30);
+    EXPECT_EQ(surnames(sup), (QStringList{"ALIAS D"}));
+    ped.insert();
+    EXPECT_TRUE(sup.isEmpty()) << "a request being entered has no aliases yet";
+}
+
+TEST(Dataset, FilterLookupAndCalculatedFields)
+{
+    auto provSrc = std::make_unique<MemorySource>(
+        "prov", QList<ColumnDef>{{"C_PROV", FieldKind::SmallInt, 2, 0}, {"X_PROV", FieldKind::String, 30, 0}}, 0);
+    provSrc->open();
+    provSrc->append({1, "CAPITAL"});
+    provSrc->append({2, "BUENOS AIRES"});
+    Dataset prov("prov", std::move(provSrc));
+    prov.open();
+
+    Dataset ds("ped", people());
+    ds.addLookupField("X_PROV", 30, {&prov, "C_PROV", "C_PROV", "X_PROV"});
+    ds.addCalculatedField("c_pedido", FieldKind::String, 20);
+    ds.onCalcFields = [](Dataset &d) { d["c_pedido"].setValue("W" + d["C_PED"].asString()); };
+    QString filterText = "Z";
+    ds.onFilterRecord = [&](Dataset &d) { return d["X_APE1"].asString().contains(filterText); };
+    ds.open();
+    ds.findKey(30);
+    EXPECT_EQ(ds["X_PROV"].asString(), "BUENOS AIRES");
+    EXPECT_EQ(ds["c_pedido"].asString(), "W30");
+    ds.findKey(20);
+    EXPECT_TRUE(ds["X_PROV"].isNull()) << "a code the code table does not hold looks up empty";
+    ds.edit();
+    ds["C_PROV"].setValue(1);
+    EXPECT_EQ(ds["X_PROV"].asString(), "CAPITAL") << "lookups follow the edit";
+    ds.cancel();
+    EXPECT_EQ(ds.valueAt(0, ds["c_pedido"].index()).toString(), "W10");
+
+    ds.setFiltered(true);
+    EXPECT_EQ(surnames(ds), (QStringList{"GOMEZ", "PEREZ"}));
+    filterText = "ÑAN";
+    ds.refilter();
+    EXPECT_EQ(surnames(ds), (QStringList{"ÑANDU"}));
+    ds.setFiltered(false);
+    EXPECT_EQ(ds.recordCount(), 3);
+}
+
+TEST(Dataset, FieldChangeHandlerSeesTheNewValue)
+{
+    Dataset ds("ped", people());
+    ds.open();
+    QString seen;
+    ds["C_PROV"].onChange = [&](Field &f) {
+        seen = f.asString();
+        f.dataset()["X_APE1"].setValue("CAMBIADO");
+    };
+    ds.edit();
+    ds["C_PROV"].setValue(5);
+    EXPECT_EQ(seen, "5");
+    EXPECT_EQ(ds["X_APE1"].asString(), "CAMBIADO");
+}
