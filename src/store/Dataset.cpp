@@ -31,6 +31,42 @@ int compareKeys(const QVariant &a, const QVariant &b)
     return c < 0 ? -1 : (c > 0 ? 1 : 0);
 }
 
+namespace {
+
+const QVariant &entryKey(KeyEntry &e, RecordSource &source)
+{
+    if (!e.keyLoaded) {
+        e.key = source.keyOf(e.recno);
+        e.keyLoaded = true;
+    }
+    return e.key;
+}
+
+// First entry whose key is not before `key`; keys are loaded only for the entries the search visits.
+size_t lowerBound(std::vector<KeyEntry> &rows, const QVariant &key, RecordSource &source)
+{
+    size_t lo = 0, hi = rows.size();
+    while (lo < hi) {
+        const size_t mid = lo + (hi - lo) / 2;
+        if (compareKeys(entryKey(rows[mid], source), key) < 0)
+            lo = mid + 1;
+        else
+            hi = mid;
+    }
+    return lo;
+}
+
+// Position of the first entry whose key equals `key`, or -1.
+int findEqual(std::vector<KeyEntry> &rows, const QVariant &key, RecordSource &source)
+{
+    const size_t pos = lowerBound(rows, key, source);
+    if (pos < rows.size() && compareKeys(entryKey(rows[pos], source), key) == 0)
+        return static_cast<int>(pos);
+    return -1;
+}
+
+} // namespace
+
 Dataset::Dataset(QString name, std::unique_ptr<RecordSource> source, QObject *parent)
     : QObject(parent), m_name(std::move(name)), m_source(std::move(source))
 {
@@ -169,11 +205,9 @@ void Dataset::loadRows()
         std::vector<KeyEntry> linked;
         if (!masterValue.isNull()) {
             if (m_source->keyColumn() == m_detailIndex) {
-                auto lo =
-                    std::lower_bound(all.begin(), all.end(), masterValue,
-                                     [](const KeyEntry &e, const QVariant &k) { return compareKeys(e.key, k) < 0; });
-                for (auto it = lo; it != all.end() && compareKeys(it->key, masterValue) == 0; ++it)
-                    linked.push_back(*it);
+                for (size_t i = lowerBound(all, masterValue, *m_source);
+                     i < all.size() && compareKeys(entryKey(all[i], *m_source), masterValue) == 0; ++i)
+                    linked.push_back(all[i]);
             } else {
                 for (const auto &e : all) {
                     const QVariantList row = m_source->read(e.recno);
@@ -324,11 +358,10 @@ bool Dataset::findKey(const QVariant &key)
         return locate(m_fields[0]->name(), key);
     const QVariant k =
         coerceValue(m_fields[static_cast<size_t>(keyCol)]->kind(), m_fields[static_cast<size_t>(keyCol)]->size(), key);
-    auto lo = std::lower_bound(m_rows.begin(), m_rows.end(), k,
-                               [](const KeyEntry &e, const QVariant &v) { return compareKeys(e.key, v) < 0; });
-    if (lo == m_rows.end() || compareKeys(lo->key, k) != 0)
+    const int row = findEqual(m_rows, k, *m_source);
+    if (row < 0)
         return false;
-    m_pos = static_cast<int>(lo - m_rows.begin());
+    m_pos = row;
     m_bof = m_eof = false;
     scrolled();
     return true;
@@ -381,11 +414,8 @@ QVariant Dataset::lookupValue(const QString &keyField, const QVariant &key, cons
     if (k.isNull())
         return {};
     if (m_source->keyColumn() == kf->index() && !m_master && !m_filtered) {
-        auto lo = std::lower_bound(m_rows.begin(), m_rows.end(), k,
-                                   [](const KeyEntry &e, const QVariant &v) { return compareKeys(e.key, v) < 0; });
-        if (lo == m_rows.end() || compareKeys(lo->key, k) != 0)
-            return {};
-        return m_source->read(lo->recno).value(rf->index());
+        const int row = findEqual(m_rows, k, *m_source);
+        return row < 0 ? QVariant() : m_source->read(m_rows[static_cast<size_t>(row)].recno).value(rf->index());
     }
     for (const auto &e : m_rows) {
         const QVariantList row = m_source->read(e.recno);
@@ -660,10 +690,7 @@ void Dataset::refresh()
     loadRows();
     int row = -1;
     if (!key.isNull()) {
-        auto lo = std::lower_bound(m_rows.begin(), m_rows.end(), key,
-                                   [](const KeyEntry &e, const QVariant &v) { return compareKeys(e.key, v) < 0; });
-        if (lo != m_rows.end() && compareKeys(lo->key, key) == 0)
-            row = static_cast<int>(lo - m_rows.begin());
+        row = findEqual(m_rows, key, *m_source);
     } else if (recno) {
         row = findRowOfRecNo(recno);
     }

@@ -20,6 +20,7 @@ public:
     bool isOpen() const override { return m_open; }
     int keyColumn() const override { return m_keyColumn; }
     std::vector<KeyEntry> liveRecords() override;
+    QVariant keyOf(RecNo recno) override { return m_keyColumn >= 0 ? read(recno).value(m_keyColumn) : QVariant(); }
     QVariantList read(RecNo recno) override;
     RecNo append(const QVariantList &values) override;
     void update(RecNo recno, const QVariantList &values, const std::vector<bool> &changed) override;

@@ -32,11 +32,13 @@ struct ColumnDef
 
 using RecNo = std::uint32_t;
 
-// One live record and its key in the source's order.
+// One live record and its key in the source's order. Sources over large tables may leave the key
+// unloaded (keyLoaded false); the dataset then asks keyOf() only for the records a search touches.
 struct KeyEntry
 {
     QVariant key;
     RecNo recno = 0;
+    bool keyLoaded = true;
 };
 
 // Where a dataset's records live: a dBASE table on disk or a table in memory.
@@ -58,6 +60,8 @@ public:
     // Every live (not deleted) record with its key, in index order.
     virtual std::vector<KeyEntry> liveRecords() = 0;
 
+    // The value of the index column of a record.
+    virtual QVariant keyOf(RecNo recno) = 0;
     virtual QVariantList read(RecNo recno) = 0;
     virtual RecNo append(const QVariantList &values) = 0;
     virtual void update(RecNo recno, const QVariantList &values, const std::vector<bool> &changed) = 0;

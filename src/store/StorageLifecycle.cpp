@@ -1,0 +1,190 @@
+#include "store/StorageLifecycle.h"
+
+#include "platform/dbf/DbfTable.h"
+#include "platform/os/NoCasePath.h"
+
+#include <system_error>
+
+namespace tav::store {
+
+namespace {
+
+QString engineText(const std::exception &e)
+{
+    return QString::fromLocal8Bit(e.what());
+}
+
+} // namespace
+
+QString supportContact()
+{
+    return QStringLiteral("Soporte Técnico de TAV Central (soporte@tav-central.example, tel. 0800-555-0182)");
+}
+
+QString reindexFailureMessage(const QString &component)
+{
+    return QStringLiteral("No existe la tabla: %1 .\rPor favor comuníquese con %2.").arg(component, supportContact());
+}
+
+StorageLifecycle::StorageLifecycle(std::filesystem::path programDir) : m_dir(std::move(programDir)) {}
+
+std::filesystem::path StorageLifecycle::tablePath(const QString &file) const
+{
+    return os::resolveNoCase(m_dir / file.toStdString());
+}
+
+void StorageLifecycle::restoreIndex(const QString &tableFile) const
+{
+    // The base is the file name with the first occurrence of its extension cut out.
+    QString base = tableFile;
+    const int dot = static_cast<int>(tableFile.lastIndexOf(QLatin1Char('.')));
+    if (dot >= 0) {
+        const QString ext = tableFile.mid(dot);
+        base.remove(base.indexOf(ext), ext.size());
+    }
+    const QString backupName = base + QStringLiteral("_bak.mdx");
+    const auto backup = os::findFileNoCase(m_dir, backupName.toStdString());
+    if (!backup)
+        throw StorageError(QStringLiteral("No existe Archivo %1").arg(backupName).toStdString());
+    const auto index = os::resolveNoCase(m_dir / (base + QStringLiteral(".mdx")).toStdString());
+    std::error_code ec;
+    std::filesystem::copy_file(*backup, index, std::filesystem::copy_options::overwrite_existing, ec);
+    if (ec)
+        throw StorageError(
+            QStringLiteral("No generar MDX desde el archivo de backup de la tabla %1").arg(tableFile).toStdString());
+}
+
+QString StorageLifecycle::checkTables() const
+{
+    for (const auto &def : tableSet()) {
+        if (def.file.isEmpty())
+            continue;
+        try {
+            try {
+                dbf::Table::open(tablePath(def.file), dbf::OpenMode::Shared).close();
+                continue;
+            } catch (const std::exception &) {
+            }
+            try {
+                restoreIndex(def.file);
+            } catch (const StorageError &e) {
+                throw StorageError(("ERROR: Al reparar Mdx - Msg: " + e.text()).toStdString());
+            }
+            try {
+                dbf::Table::open(tablePath(def.file), dbf::OpenMode::Shared).close();
+            } catch (const std::exception &) {
+                throw StorageError(("ERROR: En la apertura de la tabla " + def.file).toStdString());
+            }
+        } catch (const StorageError &e) {
+            return QStringLiteral("ERROR: Al Chequear tabla - Msg: ") + e.text();
+        }
+    }
+    return {};
+}
+
+int StorageLifecycle::upgradeSchema(const MessageSink &messages) const
+{
+    int added = 0;
+    for (const auto &row : schemaUpgrades()) {
+        const auto path = tablePath(row.file);
+        try {
+            bool present = false;
+            {
+                dbf::OpenOptions probe;
+                probe.readOnly = true;
+                probe.loadIndexes = false;
+                probe.validateIndex = false;
+                present = dbf::Table::open(path, dbf::OpenMode::Shared, probe).fieldIndex(row.field.name) >= 0;
+            }
+            if (present)
+                continue;
+            dbf::OpenOptions o;
+            o.validateIndex = false;
+            auto t = dbf::Table::open(path, dbf::OpenMode::Exclusive, o);
+            t.addColumn(row.field, row.setFalse ? dbf::Value(false) : dbf::Value());
+            t.close();
+            ++added;
+        } catch (const std::exception &e) {
+            if (row.failureMessage.isEmpty())
+                throw StorageError(engineText(e).toStdString());
+            if (messages)
+                messages(row.failureMessage);
+        }
+    }
+    return added;
+}
+
+int StorageLifecycle::widenColumns() const
+{
+    int widened = 0;
+    for (const auto &w : widenings()) {
+        try {
+            dbf::OpenOptions o;
+            o.validateIndex = false;
+            auto t = dbf::Table::open(tablePath(w.file), dbf::OpenMode::Exclusive, o);
+            const int fi = t.fieldIndex(w.field.toStdString());
+            if (fi >= 0 && t.fields()[static_cast<size_t>(fi)].length == w.oldWidth) {
+                t.changeWidth(w.field.toStdString(), static_cast<uint8_t>(w.newWidth));
+                ++widened;
+            }
+            t.close();
+        } catch (const std::exception &e) {
+            throw StorageError(engineText(e).toStdString());
+        }
+    }
+    return widened;
+}
+
+void StorageLifecycle::packTable(const QString &file) const
+{
+    try {
+        dbf::OpenOptions o;
+        o.loadIndexes = false;
+        o.validateIndex = false;
+        o.reindexOnClose = false;
+        auto t = dbf::Table::open(tablePath(file), dbf::OpenMode::Exclusive, o);
+        bool anyDeleted = false;
+        for (uint32_t r = 1; r <= t.recordCount() && !anyDeleted; ++r)
+            anyDeleted = t.isDeleted(r);
+        if (anyDeleted)
+            t.pack();
+        t.close();
+    } catch (const std::exception &e) {
+        throw StorageError(engineText(e).toStdString());
+    }
+}
+
+void StorageLifecycle::reindexAll(const Progress &progress) const
+{
+    const auto &set = tableSet();
+    int count = 0;
+    for (const auto &def : set)
+        if (!def.file.isEmpty())
+            ++count;
+    int done = 0;
+    for (const auto &def : set) {
+        if (def.file.isEmpty())
+            continue;
+        if (!def.tags.empty()) {
+            try {
+                dbf::OpenOptions o;
+                o.loadIndexes = false;
+                o.validateIndex = false;
+                o.reindexOnClose = false;
+                auto t = dbf::Table::open(tablePath(def.file), dbf::OpenMode::Exclusive, o);
+                if (t.tags().empty())
+                    t.reindex(def.tags);
+                else
+                    t.reindex();
+                t.close();
+            } catch (const std::exception &) {
+                throw StorageError(reindexFailureMessage(def.component).toStdString());
+            }
+        }
+        ++done;
+        if (progress)
+            progress(count > 1 ? std::min(100, done * 100 / (count - 1)) : 100);
+    }
+}
+
+} // namespace tav::store

@@ -1,0 +1,68 @@
+#pragma once
+
+#include "store/TableSet.h"
+
+#include <QString>
+
+#include <filesystem>
+#include <functional>
+#include <stdexcept>
+
+namespace tav::store {
+
+// A start-up storage step that failed; the text is the message the user sees.
+class StorageError : public std::runtime_error
+{
+public:
+    using std::runtime_error::runtime_error;
+    QString text() const { return QString::fromUtf8(what()); }
+};
+
+// The upkeep of the office's tables at start and on demand: check and index repair, schema upgrade,
+// column widening, packing and re-indexing. Every table is addressed in the program directory, its file
+// found whatever the case of its name.
+class StorageLifecycle
+{
+public:
+    using MessageSink = std::function<void(const QString &text)>;
+    using Progress = std::function<void(int percent)>;
+
+    explicit StorageLifecycle(std::filesystem::path programDir);
+
+    const std::filesystem::path &programDir() const { return m_dir; }
+    // The file of a table in the program directory: the existing one in any case, else the name as given.
+    std::filesystem::path tablePath(const QString &file) const;
+
+    // Opens every table in declaration order; one that will not open gets its index back from
+    // "<base>_bak.mdx" and is opened again. Returns the failure message of the first table that could not be
+    // repaired ("ERROR: Al Chequear tabla - Msg: ..."), or an empty text when all open.
+    QString checkTables() const;
+    // Copies "<base>_bak.mdx" over "<base>.mdx"; throws StorageError with the message to show.
+    void restoreIndex(const QString &tableFile) const;
+
+    // Adds the columns later versions introduced to tables that lack them. Rows with a failure message
+    // report it through `messages` and go on; any other failure throws StorageError and ends the upgrade.
+    // Returns the number of columns added.
+    int upgradeSchema(const MessageSink &messages) const;
+    // Widens the columns that still have their old width; returns how many were widened.
+    int widenColumns() const;
+
+    // Removes deleted records and writes the indexes anew (the table is taken exclusively).
+    // Throws StorageError (with the engine's text) when it cannot; a table without deleted records is left as is.
+    void packTable(const QString &file) const;
+
+    // Writes the production index of every table anew, in declaration order, reporting the progress
+    // (0..100). Throws StorageError with the message to show when a table cannot be opened or rebuilt.
+    void reindexAll(const Progress &progress) const;
+
+private:
+    std::filesystem::path m_dir;
+};
+
+// The message shown when a table cannot be re-indexed, naming the table and the support contact.
+QString reindexFailureMessage(const QString &component);
+
+// The support contact appended to messages that ask the office to call for help.
+QString supportContact();
+
+} // namespace tav::store
