@@ -1,0 +1,70 @@
+#pragma once
+
+// Two-band filter banks with symmetric boundary extension, and the 2-D transform over the split tree.
+
+#include "platform/wsq/WsqLayout.h"
+
+#include <vector>
+
+namespace tav::wsq {
+
+// Arithmetic type of the transform and of the dequantised coefficients.
+using Sample = float;
+using Accumulator = double;
+
+// A filter as stored in a file: the taps from the centre outward. An odd length is whole-sample
+// symmetric; an even length is half-sample symmetric (the highpass antisymmetric).
+struct HalfFilter
+{
+    int length = 0;
+    std::vector<double> half; // (length + 1) / 2 taps
+};
+
+class FilterBank
+{
+public:
+    // Throws WsqError when the pair cannot form a filter bank.
+    FilterBank(const HalfFilter &lowpass, const HalfFilter &highpass);
+
+    // The FBI's 9/7 analysis pair of encoder number one.
+    static HalfFilter standardLowpass();
+    static HalfFilter standardHighpass();
+
+    // One line of n samples at x (step apart) becomes ceil(n/2) low and floor(n/2) high coefficients,
+    // written back in place, high first when inverted. scratch is reused between calls.
+    void analyse(Sample *x, int n, int step, bool inverted, std::vector<Sample> &scratch) const;
+    void synthesise(Sample *x, int n, int step, bool inverted, std::vector<Sample> &scratch) const;
+
+    // Transforms of the whole plane (width samples per row) along the split tree.
+    void forward(Sample *plane, int width, const Layout &layout) const;
+    void inverse(Sample *plane, int width, const Layout &layout) const;
+
+private:
+    // One band's boundary rule: the filtered, extended line is (anti)symmetric about the points
+    // left and left + span; the band keeps the samples at phase, phase + 2, ... inside [left, left + span].
+    struct Symmetry
+    {
+        int left = 0;
+        int span = 0;
+        bool antisymmetric = false;
+        int phase = 0;
+    };
+    // The value at position m of the band's filtered line, from its kept samples.
+    static Sample extended(const Sample *band, int count, const Symmetry &s, int m);
+    Symmetry lowSymmetry(int n) const;
+    Symmetry highSymmetry(int n) const;
+
+    bool m_even = false;
+    // Analysis: y[m] = sum_i taps[i] * x[m + start + i]; the low band keeps m = 2k + m_loPhase, the high
+    // band m = 2k + m_hiPhase.
+    std::vector<Sample> m_lo, m_hi;
+    int m_loStart = 0, m_hiStart = 0;
+    int m_loPhase = 0, m_hiPhase = 1;
+    // Synthesis for an output at parity p: x[m] = sum_i m_syn[p][i] * e[m + m_synStart[p] + i], where e
+    // interleaves the (extended) low band on even and the high band on odd positions.
+    std::vector<Sample> m_syn[2];
+    int m_synStart[2] = {0, 0};
+    int m_margin = 0;
+};
+
+} // namespace tav::wsq
