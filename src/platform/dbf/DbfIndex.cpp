@@ -1,22 +1,12 @@
 #include "platform/dbf/DbfIndex.h"
 
 #include "platform/dbf/DbfError.h"
+#include "platform/dbf/DbfFormat.h"
 
 #include <algorithm>
-#include <bit>
 #include <cstring>
 
 namespace tav::dbf {
-
-namespace {
-
-void putBigEndian(std::string &out, uint64_t v)
-{
-    for (int i = 7; i >= 0; --i)
-        out.push_back(static_cast<char>((v >> (i * 8)) & 0xFF));
-}
-
-} // namespace
 
 Index::Index(IndexTag tag, int fieldIndex, FieldDef field)
     : m_tag(std::move(tag)), m_fieldIndex(fieldIndex), m_field(std::move(field))
@@ -40,38 +30,7 @@ Index::Index(IndexTag tag, int fieldIndex, FieldDef field)
 
 std::string Index::keyOf(const Value &value) const
 {
-    std::string k;
-    k.reserve(m_keyLen);
-    switch (m_field.type) {
-    case FieldType::Character: {
-        if (value.isString())
-            k = value.asString().substr(0, m_keyLen);
-        else if (value.isBytes())
-            k.assign(value.asBytes().begin(),
-                     value.asBytes().begin() + static_cast<long>(std::min(m_keyLen, value.asBytes().size())));
-        k.resize(m_keyLen, ' ');
-        break;
-    }
-    case FieldType::Numeric:
-    case FieldType::Float: {
-        double d = value.isNumber() ? value.asDouble() : 0.0;
-        if (d == 0.0 || d != d)
-            d = 0.0; // -0 and NaN index as zero
-        uint64_t bits = std::bit_cast<uint64_t>(d);
-        bits = (bits & 0x8000000000000000ULL) ? ~bits : (bits ^ 0x8000000000000000ULL);
-        putBigEndian(k, bits);
-        break;
-    }
-    case FieldType::Date: {
-        uint64_t v = ~0ULL; // null dates after every date
-        if (value.isDate() && value.asDate().isValid())
-            v = static_cast<uint64_t>(value.asDate().julianDay());
-        putBigEndian(k, v);
-        break;
-    }
-    default:
-        break;
-    }
+    std::string k = detail::sortKey(m_field, value);
     if (m_tag.descending) {
         for (auto &c : k)
             c = static_cast<char>(~static_cast<unsigned char>(c));

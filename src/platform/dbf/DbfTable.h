@@ -37,6 +37,10 @@ struct OpenOptions
     bool reindexOnClose = true;
     // How long append waits for another process's append lock before failing with ErrorCode::Locked.
     std::chrono::milliseconds appendLockWait{5000};
+    // How long a Shared open keeps retrying while another process holds the table exclusively (a
+    // sequence draw, or the index rebuild at another process's close, takes milliseconds) before failing
+    // with ErrorCode::Busy. Exclusive opens never wait: the caller decides how long to retry.
+    std::chrono::milliseconds sharedOpenWait{3000};
 };
 
 struct CreateOptions

@@ -1,0 +1,1410 @@
+#include "platform/dbf/DbfTable.h"
+
+#include "platform/dbf/DbfFile.h"
+#include "platform/dbf/DbfFormat.h"
+#include "platform/dbf/DbtFile.h"
+#include "platform/dbf/MdxFile.h"
+#include "platform/os/NoCasePath.h"
+
+#include <algorithm>
+#include <cstring>
+#include <functional>
+#include <set>
+#include <sys/stat.h>
+#include <thread>
+
+namespace tav::dbf {
+
+using detail::DbtFile;
+using detail::File;
+using detail::Header;
+
+namespace {
+
+std::string upper(std::string s)
+{
+    for (auto &c : s)
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return s;
+}
+
+bool isMemoType(FieldType t)
+{
+    return t == FieldType::Memo || t == FieldType::Binary || t == FieldType::General;
+}
+
+bool isLevel7Type(FieldType t)
+{
+    return t == FieldType::Integer || t == FieldType::AutoInc || t == FieldType::Double || t == FieldType::Timestamp;
+}
+
+// A companion file (memo, index) beside the table: the existing one in any case, or the base name with
+// an extension in the case of the table's own extension.
+std::filesystem::path companion(const std::filesystem::path &dbf, const std::string &lowerExt)
+{
+    const std::string stem = dbf.stem().string();
+    if (auto found = os::findFileNoCase(dbf.parent_path(), stem + lowerExt))
+        return *found;
+    const std::string ext = dbf.extension().string();
+    const bool upperExt =
+        ext.size() > 1 && std::all_of(ext.begin() + 1, ext.end(), [](char c) { return !(c >= 'a' && c <= 'z'); });
+    return dbf.parent_path() / (stem + (upperExt ? upper(lowerExt) : lowerExt));
+}
+
+std::string ldNameFor(uint8_t ldid)
+{
+    switch (ldid) {
+    case 0x57:
+        return "DBWINUS0";
+    case 0x58:
+        return "DBWINWE0";
+    case 0x59:
+        return "DBWINES0";
+    case 0x1B:
+        return "DB437US0";
+    default:
+        return "";
+    }
+}
+
+constexpr size_t kScanChunk = 1u << 20;
+
+} // namespace
+
+FieldDef normalizedField(const FieldDef &field)
+{
+    FieldDef f = field;
+    switch (f.type) {
+    case FieldType::Date:
+    case FieldType::Double:
+    case FieldType::Timestamp:
+        f.length = 8;
+        f.decimals = 0;
+        break;
+    case FieldType::Logical:
+        f.length = 1;
+        f.decimals = 0;
+        break;
+    case FieldType::Memo:
+    case FieldType::Binary:
+    case FieldType::General:
+        f.length = 10;
+        f.decimals = 0;
+        break;
+    case FieldType::Integer:
+    case FieldType::AutoInc:
+        f.length = 4;
+        f.decimals = 0;
+        break;
+    case FieldType::Character:
+        f.decimals = 0;
+        break;
+    default:
+        break;
+    }
+    return f;
+}
+
+std::vector<FieldDef> parseFieldList(const std::string &spec)
+{
+    std::vector<FieldDef> out;
+    size_t pos = 0;
+    while (pos <= spec.size()) {
+        size_t comma = spec.find(',', pos);
+        if (comma == std::string::npos)
+            comma = spec.size();
+        const std::string item = spec.substr(pos, comma - pos);
+        pos = comma + 1;
+        if (item.empty()) {
+            if (comma >= spec.size())
+                break;
+            continue;
+        }
+        std::vector<std::string> parts;
+        size_t p = 0;
+        for (;;) {
+            const size_t c = item.find(':', p);
+            parts.push_back(item.substr(p, c == std::string::npos ? std::string::npos : c - p));
+            if (c == std::string::npos)
+                break;
+            p = c + 1;
+        }
+        auto bad = [&] {
+            throw DbfError(ErrorCode::BadArgument,
+                           "bad field \"" + item + "\": expected NAME:TYPE[:LENGTH[:DECIMALS]]");
+        };
+        if (parts.size() < 2 || parts[0].empty() || parts[1].size() != 1)
+            bad();
+        FieldDef f;
+        f.name = parts[0];
+        f.type = static_cast<FieldType>(std::toupper(static_cast<unsigned char>(parts[1][0])));
+        auto number = [&](const std::string &s) {
+            if (s.empty() || s.size() > 3 || !std::all_of(s.begin(), s.end(), ::isdigit))
+                bad();
+            const int v = std::stoi(s);
+            if (v > 255)
+                bad();
+            return static_cast<uint8_t>(v);
+        };
+        if (parts.size() > 2)
+            f.length = number(parts[2]);
+        if (parts.size() > 3)
+            f.decimals = number(parts[3]);
+        if (parts.size() > 4)
+            bad();
+        out.push_back(normalizedField(f));
+    }
+    return out;
+}
+
+struct Table::Impl
+{
+    std::filesystem::path path;
+    std::string name; // file name for messages
+    OpenMode mode = OpenMode::Shared;
+    OpenOptions opts;
+    File dbf;
+    Header hdr;
+    std::vector<FieldDef> fields;
+    uint32_t count = 0;
+    std::optional<DbtFile> memo;
+    std::filesystem::path memoExpected;
+    std::optional<std::filesystem::path> mdxPath;
+    std::vector<IndexTag> tags;
+    std::vector<std::unique_ptr<Index>> indexes;
+    std::set<uint32_t> recordLocks;
+    bool dirty = false;
+
+    [[noreturn]] void fail(ErrorCode code, const std::string &what) const { throw DbfError(code, name + ": " + what); }
+
+    void requireWritable() const
+    {
+        if (opts.readOnly)
+            fail(ErrorCode::ReadOnly, "the table is open read-only");
+    }
+    void requireExclusive(const char *op) const
+    {
+        if (mode != OpenMode::Exclusive)
+            fail(ErrorCode::NotExclusive, std::string("the table must be open exclusively to ") + op);
+        requireWritable();
+    }
+    void checkRecno(uint32_t recno) const
+    {
+        if (recno < 1 || recno > count)
+            fail(ErrorCode::BadArgument,
+                 "record " + std::to_string(recno) + " does not exist (1.." + std::to_string(count) + ")");
+    }
+    uint64_t recordOffset(uint32_t recno) const
+    {
+        return hdr.headerLength + static_cast<uint64_t>(recno - 1) * hdr.recordLength;
+    }
+
+    // --- loading ---
+    void readHeader()
+    {
+        const uint64_t size = dbf.size();
+        uint8_t first[32] = {};
+        const size_t got = dbf.readSome(0, first, sizeof first);
+        if (got < 32)
+            fail(ErrorCode::BadHeader, "truncated header (" + std::to_string(size) + " bytes)");
+        const size_t need = detail::headerBytesNeeded(first);
+        std::vector<uint8_t> buf(need);
+        const size_t n = dbf.readSome(0, buf.data(), buf.size());
+        hdr = detail::parseHeader(name, buf.data(), n, size);
+        fields.clear();
+        for (const auto &fl : hdr.fields)
+            fields.push_back(fl.def);
+        count = clampedCount(hdr.recordCount, size);
+    }
+    uint32_t clampedCount(uint32_t headerCount, uint64_t size) const
+    {
+        const uint64_t capacity = size > hdr.headerLength ? (size - hdr.headerLength) / hdr.recordLength : 0;
+        return static_cast<uint32_t>(std::min<uint64_t>(headerCount, capacity));
+    }
+    uint32_t currentCountOnDisk() const
+    {
+        uint8_t c[4];
+        dbf.readExact(4, c, 4, "the record count");
+        const uint32_t headerCount = static_cast<uint32_t>(c[0]) | (static_cast<uint32_t>(c[1]) << 8) |
+                                     (static_cast<uint32_t>(c[2]) << 16) | (static_cast<uint32_t>(c[3]) << 24);
+        return clampedCount(headerCount, dbf.size());
+    }
+
+    bool hasMemoFields() const
+    {
+        return std::any_of(fields.begin(), fields.end(), [](const FieldDef &f) { return isMemoType(f.type); });
+    }
+
+    void openMemo()
+    {
+        memo.reset();
+        if (!hasMemoFields() && !hdr.hasMemoFile())
+            return;
+        memoExpected = companion(path, ".dbt");
+        std::error_code ec;
+        if (!std::filesystem::exists(memoExpected, ec))
+            return; // reported when a memo is read or written, and by the table check
+        memo = DbtFile::open(memoExpected, hdr.dBase3Memo(), !opts.readOnly);
+    }
+
+    void openIndex(bool validate)
+    {
+        mdxPath.reset();
+        tags.clear();
+        if (!hdr.productionIndex)
+            return;
+        const auto p = companion(path, ".mdx");
+        std::error_code ec;
+        if (!std::filesystem::exists(p, ec)) {
+            if (validate)
+                fail(ErrorCode::BadIndex, "production index " + p.filename().string() + " is missing");
+            mdxPath = p;
+            return;
+        }
+        mdxPath = p;
+        std::vector<detail::MdxTag> mtags;
+        if (validate) {
+            mtags = detail::readMdx(p, path.stem().string(), fields, count, binaryCollation(), false).tags;
+        } else {
+            try {
+                mtags = detail::readMdxTags(p, fields);
+            } catch (const DbfError &) {
+                return;
+            }
+        }
+        for (const auto &t : mtags) {
+            if (t.fieldIndex >= 0)
+                tags.push_back(t.tag);
+        }
+    }
+
+    bool binaryCollation() const { return hdr.ldid == 0x57 || hdr.ldid == 0x00; }
+
+    template <typename Fn> void scan(uint32_t from, uint32_t to, Fn fn) const
+    {
+        if (from > to || from < 1)
+            return;
+        const size_t perChunk = std::max<size_t>(1, kScanChunk / hdr.recordLength);
+        std::vector<uint8_t> buf(perChunk * hdr.recordLength);
+        for (uint32_t r = from; r <= to;) {
+            const uint32_t n = static_cast<uint32_t>(std::min<uint64_t>(perChunk, static_cast<uint64_t>(to) - r + 1));
+            const size_t bytes = static_cast<size_t>(n) * hdr.recordLength;
+            const size_t got = dbf.readSome(recordOffset(r), buf.data(), bytes);
+            const uint32_t whole = static_cast<uint32_t>(got / hdr.recordLength);
+            for (uint32_t i = 0; i < whole; ++i)
+                fn(r + i, buf.data() + static_cast<size_t>(i) * hdr.recordLength);
+            if (whole < n)
+                fail(ErrorCode::Io, "unexpected end of file at record " + std::to_string(r + whole));
+            r += n;
+        }
+    }
+
+    Value fieldValue(size_t fi, const uint8_t *rec, std::string *raw = nullptr) const
+    {
+        return detail::decodeField(fields[fi], rec + hdr.fields[fi].offset, raw);
+    }
+
+    void buildIndexes()
+    {
+        indexes.clear();
+        if (!opts.loadIndexes)
+            return;
+        for (const auto &t : tags) {
+            const int fi = fieldIndexOf(t.field);
+            if (fi < 0)
+                continue;
+            indexes.push_back(std::make_unique<Index>(t, fi, fields[static_cast<size_t>(fi)]));
+        }
+        if (indexes.empty())
+            return;
+        std::vector<std::vector<std::pair<std::string, uint32_t>>> entries(indexes.size());
+        for (auto &e : entries)
+            e.reserve(count);
+        scan(1, count, [&](uint32_t recno, const uint8_t *rec) {
+            if (rec[0] == '*')
+                return;
+            for (size_t i = 0; i < indexes.size(); ++i) {
+                const size_t fi = static_cast<size_t>(indexes[i]->fieldIndex());
+                entries[i].emplace_back(indexes[i]->keyOf(fieldValue(fi, rec)), recno);
+            }
+        });
+        for (size_t i = 0; i < indexes.size(); ++i)
+            indexes[i]->build(std::move(entries[i]));
+    }
+
+    void indexRecord(uint32_t recno, const uint8_t *rec)
+    {
+        for (auto &ix : indexes) {
+            if (rec[0] == '*')
+                ix->erase(recno);
+            else
+                ix->insert(recno, ix->keyOf(fieldValue(static_cast<size_t>(ix->fieldIndex()), rec)));
+        }
+    }
+
+    std::vector<uint8_t> readRaw(uint32_t recno) const
+    {
+        std::vector<uint8_t> rec(hdr.recordLength);
+        dbf.readExact(recordOffset(recno), rec.data(), rec.size(), "a record");
+        return rec;
+    }
+
+    int fieldIndexOf(const std::string &fieldName) const
+    {
+        for (size_t i = 0; i < fields.size(); ++i) {
+            if (os::equalsNoCase(fields[i].name, fieldName))
+                return static_cast<int>(i);
+        }
+        return -1;
+    }
+
+    Value memoFromBlock(size_t fi, int64_t block) const
+    {
+        if (!memo)
+            throw DbfError(ErrorCode::BadMemo,
+                           memoExpected.filename().string() + ": memo file missing (needed by " + name + ")");
+        Bytes data = memo->read(static_cast<uint32_t>(block));
+        if (fields[fi].type == FieldType::Memo)
+            return Value(std::string(data.begin(), data.end()));
+        return Value(std::move(data));
+    }
+
+    // Encodes a value for writing. Memo values are appended to the memo file first.
+    void encodeInto(size_t fi, const Value &v, uint8_t *rec)
+    {
+        const FieldDef &f = fields[fi];
+        uint8_t *out = rec + hdr.fields[fi].offset;
+        if (isMemoType(f.type)) {
+            Bytes data;
+            if (v.isString())
+                data.assign(v.asString().begin(), v.asString().end());
+            else if (v.isBytes())
+                data = v.asBytes();
+            else if (!v.isNull())
+                fail(ErrorCode::BadValue, "field " + f.name + ": text or bytes expected for a memo");
+            if (data.empty()) {
+                std::memset(out, ' ', f.length);
+                return;
+            }
+            if (!memo)
+                throw DbfError(ErrorCode::BadMemo,
+                               memoExpected.filename().string() + ": memo file missing (needed by " + name + ")");
+            const uint32_t block = memo->append(data, opts.syncWrites);
+            detail::encodeMemoPointer(block, out);
+            return;
+        }
+        detail::encodeField(name, f, v, out);
+    }
+
+    void syncData()
+    {
+        if (opts.syncWrites)
+            dbf.sync();
+    }
+
+    bool takeAppendLock()
+    {
+        if (mode == OpenMode::Exclusive)
+            return true;
+        const auto deadline = std::chrono::steady_clock::now() + opts.appendLockWait;
+        int sleepMs = 1;
+        for (;;) {
+            if (dbf.lock(detail::kAppendLock, 1, true, false))
+                return true;
+            if (std::chrono::steady_clock::now() >= deadline)
+                return false;
+            std::this_thread::sleep_for(std::chrono::milliseconds(sleepMs));
+            sleepMs = std::min(sleepMs * 2, 20);
+        }
+    }
+    void releaseAppendLock()
+    {
+        if (mode != OpenMode::Exclusive)
+            dbf.unlock(detail::kAppendLock, 1);
+    }
+
+    // Every record's key of every tag, for the bulk index build.
+    std::vector<std::vector<detail::KeySource>> collectKeys(const std::vector<IndexTag> &forTags) const
+    {
+        std::vector<int> fis;
+        for (const auto &t : forTags) {
+            const int fi = fieldIndexOf(t.field);
+            if (fi < 0)
+                fail(ErrorCode::BadArgument, "index tag " + t.name + " names no field " + t.field);
+            fis.push_back(fi);
+        }
+        std::vector<std::vector<detail::KeySource>> keys(forTags.size());
+        for (auto &k : keys)
+            k.reserve(count);
+        scan(1, count, [&](uint32_t recno, const uint8_t *rec) {
+            for (size_t t = 0; t < fis.size(); ++t) {
+                detail::KeySource ks;
+                ks.value = fieldValue(static_cast<size_t>(fis[t]), rec, &ks.raw);
+                ks.recno = recno;
+                keys[t].push_back(std::move(ks));
+            }
+        });
+        return keys;
+    }
+
+    void writeIndex(const std::vector<IndexTag> &forTags)
+    {
+        const auto target = mdxPath ? *mdxPath : companion(path, ".mdx");
+        detail::writeMdx(target, path.stem().string(), fields, forTags, collectKeys(forTags));
+        mdxPath = target;
+    }
+
+    // Replaces the table file by a new one written through `writeBody` (header first), keeping locks: the
+    // new file is locked exclusively before it takes the table's name.
+    template <typename Body>
+    void replaceFile(Header newHdr, uint32_t newCount, Body writeBody, const std::function<void()> &beforeRename)
+    {
+        const auto tmp = path.parent_path() / ("." + path.filename().string() + ".new");
+        File out = File::create(tmp, true);
+        if (!out.lock(detail::kOpenMarker, 1, true) || !out.lock(detail::kFileLockStart, detail::kFileLockLength, true))
+            fail(ErrorCode::Io, "cannot lock the rewritten table");
+        try {
+            newHdr.recordCount = newCount;
+            detail::stampDate(newHdr.fixed.data());
+            const auto bytes = detail::serializeHeader(newHdr);
+            out.writeAll(0, bytes.data(), bytes.size());
+            writeBody(out, newHdr);
+            const uint8_t eof = 0x1A;
+            out.writeAll(newHdr.headerLength + static_cast<uint64_t>(newCount) * newHdr.recordLength, &eof, 1);
+            out.sync();
+        } catch (...) {
+            std::error_code ec;
+            std::filesystem::remove(tmp, ec);
+            throw;
+        }
+        // The new file's header and fields become current before the index is written, so the index build
+        // reads the new records; the old file stays under its name until the rename.
+        File old = std::move(dbf);
+        Header oldHdr = hdr;
+        const uint32_t oldCount = count;
+        auto oldFields = fields;
+        dbf = std::move(out);
+        hdr = newHdr;
+        count = newCount;
+        fields.clear();
+        for (const auto &fl : hdr.fields)
+            fields.push_back(fl.def);
+        try {
+            if (beforeRename)
+                beforeRename();
+            std::filesystem::rename(tmp, path);
+        } catch (const std::exception &e) {
+            dbf = std::move(old);
+            hdr = oldHdr;
+            count = oldCount;
+            fields = oldFields;
+            std::error_code ec;
+            std::filesystem::remove(tmp, ec);
+            if (dynamic_cast<const DbfError *>(&e))
+                throw;
+            fail(ErrorCode::Io, std::string("cannot replace the table file: ") + e.what());
+        }
+        detail::syncDirectory(path.parent_path());
+        old.close();
+    }
+};
+
+Table::Table() = default;
+Table::~Table()
+{
+    close();
+}
+Table::Table(Table &&) noexcept = default;
+Table &Table::operator=(Table &&other) noexcept
+{
+    if (this != &other) {
+        close();
+        d = std::move(other.d);
+    }
+    return *this;
+}
+
+Table Table::open(const std::filesystem::path &path, OpenMode mode, const OpenOptions &options)
+{
+    const auto resolved = os::resolveNoCase(path);
+    std::error_code ec;
+    if (!std::filesystem::exists(resolved, ec))
+        throw DbfError(ErrorCode::NotFound, path.string() + ": table not found");
+    Table t;
+    t.d = std::make_unique<Impl>();
+    Impl &d = *t.d;
+    d.path = resolved;
+    d.name = resolved.filename().string();
+    d.mode = mode;
+    d.opts = options;
+    const auto waitUntil = std::chrono::steady_clock::now() + options.sharedOpenWait;
+    int sleepMs = 1;
+    for (int attempt = 0;; ++attempt) {
+        const bool writable = !options.readOnly || mode == OpenMode::Exclusive;
+        d.dbf = File::open(resolved, writable);
+        if (mode == OpenMode::Exclusive) {
+            if (!d.dbf.lock(detail::kOpenMarker, 1, true) ||
+                !d.dbf.lock(detail::kFileLockStart, detail::kFileLockLength, true))
+                d.fail(ErrorCode::Busy, "the table is open in another process; it cannot be used exclusively");
+        } else if (!d.dbf.lock(detail::kOpenMarker, 1, false)) {
+            if (std::chrono::steady_clock::now() >= waitUntil)
+                d.fail(ErrorCode::Busy, "the table is in exclusive use by another process");
+            d.dbf.close();
+            std::this_thread::sleep_for(std::chrono::milliseconds(sleepMs));
+            sleepMs = std::min(sleepMs * 2, 20);
+            continue;
+        }
+        // A pack or restructure in another process may have replaced the file between our open and our lock.
+        struct stat a
+        {
+        }, b{};
+        if (::stat(resolved.c_str(), &a) == 0 && ::fstat(d.dbf.fd(), &b) == 0 && a.st_ino == b.st_ino &&
+            a.st_dev == b.st_dev)
+            break;
+        if (attempt > 20)
+            d.fail(ErrorCode::Busy, "the table file keeps being replaced");
+        d.dbf.close();
+    }
+    d.readHeader();
+    d.openMemo();
+    d.openIndex(options.validateIndex);
+    d.buildIndexes();
+    return t;
+}
+
+Table Table::create(const std::filesystem::path &path, const std::vector<FieldDef> &fieldsIn,
+                    const CreateOptions &options)
+{
+    const std::string fname = path.filename().string();
+    auto bad = [&](const std::string &what) { throw DbfError(ErrorCode::BadArgument, fname + ": " + what); };
+    if (fieldsIn.empty())
+        bad("a table needs at least one field");
+    const bool anyMemo =
+        std::any_of(fieldsIn.begin(), fieldsIn.end(), [](const FieldDef &f) { return isMemoType(f.type); });
+    uint8_t version = options.version;
+    if (version == 0)
+        version = anyMemo ? 0x8B : 0x03;
+    if (version != 0x03 && version != 0x83 && version != 0x8B && version != 0x04 && version != 0x8C)
+        bad("unsupported version byte");
+    if (anyMemo && version == 0x03)
+        version = 0x8B;
+    if (anyMemo && version == 0x04)
+        version = 0x8C;
+    const bool level7 = (version & 0x07) == 0x04;
+    std::vector<FieldDef> fields;
+    std::set<std::string> names;
+    for (const auto &in : fieldsIn) {
+        FieldDef f = normalizedField(in);
+        f.name = upper(f.name);
+        if (f.name.empty() || f.name.size() > (level7 ? 31u : 10u))
+            bad("field name \"" + f.name + "\" is empty or too long");
+        for (char c : f.name) {
+            if (!(std::isalnum(static_cast<unsigned char>(c)) || c == '_'))
+                bad("field name \"" + f.name + "\" has a character other than A-Z, 0-9 and _");
+        }
+        if (!names.insert(f.name).second)
+            bad("field " + f.name + " is defined twice");
+        if (isLevel7Type(f.type) && !level7)
+            bad("field " + f.name + ": type " + std::string(1, static_cast<char>(f.type)) +
+                " exists only in level 7 tables");
+        switch (f.type) {
+        case FieldType::Character:
+            if (f.length < 1 || f.length > 254)
+                bad("field " + f.name + ": character width must be 1..254");
+            break;
+        case FieldType::Numeric:
+        case FieldType::Float:
+            if (f.length < 1 || f.length > 20 || (f.decimals > 0 && f.decimals + 2 > f.length))
+                bad("field " + f.name + ": numeric width must be 1..20 with room for the decimals");
+            break;
+        case FieldType::Date:
+        case FieldType::Logical:
+        case FieldType::Memo:
+        case FieldType::Binary:
+        case FieldType::General:
+        case FieldType::Integer:
+        case FieldType::AutoInc:
+        case FieldType::Double:
+        case FieldType::Timestamp:
+            break;
+        default:
+            bad("field " + f.name + ": unknown type");
+        }
+        fields.push_back(f);
+    }
+    std::set<std::string> tagNames;
+    for (const auto &t : options.tags) {
+        if (t.name.empty() || t.name.size() > 10 || !tagNames.insert(upper(t.name)).second)
+            bad("index tag name \"" + t.name + "\" is empty, too long or repeated");
+        const auto it = std::find_if(fields.begin(), fields.end(),
+                                     [&](const FieldDef &f) { return os::equalsNoCase(f.name, t.field); });
+        if (it == fields.end())
+            bad("index tag " + t.name + " names no field " + t.field);
+        if (!(it->type == FieldType::Character || it->type == FieldType::Numeric || it->type == FieldType::Float ||
+              it->type == FieldType::Date) ||
+            (it->type == FieldType::Character && it->length > 100))
+            bad("index tag " + t.name + ": field " + it->name + " cannot be a key");
+    }
+    if (options.memoBlockSize != 512 && options.memoBlockSize != 1024)
+        bad("memo block size must be 512 or 1024");
+
+    // An existing table in any case: refused, or replaced when asked (only when nobody has it open).
+    if (auto existing = os::findFileNoCase(path.parent_path(), fname)) {
+        if (!options.overwrite)
+            throw DbfError(ErrorCode::Io, existing->string() + ": the table already exists");
+        {
+            OpenOptions probe;
+            probe.validateIndex = false;
+            probe.loadIndexes = false;
+            probe.reindexOnClose = false;
+            Table busy = Table::open(*existing, OpenMode::Exclusive, probe);
+        }
+        std::error_code ec;
+        for (const char *ext : {".dbt", ".mdx"}) {
+            if (auto c = os::findFileNoCase(path.parent_path(), path.stem().string() + ext))
+                std::filesystem::remove(*c, ec);
+        }
+        std::filesystem::remove(*existing, ec);
+    }
+
+    std::vector<uint8_t> tail;
+    if (level7)
+        tail = {0x00, 0x00, 0x10, 0x00, 0x00, 0x00, 0x10, 0x00, 0x00, 0x00, 0x10, 0x00, 0x10, 0x00, 0x10, 0x00};
+    Header h =
+        detail::makeHeader(version, options.ldid, level7 ? ldNameFor(options.ldid) : std::string(), fields, tail);
+    h.productionIndex = !options.tags.empty();
+    if (h.productionIndex) {
+        for (auto &fl : h.fields) {
+            for (const auto &t : options.tags) {
+                if (os::equalsNoCase(t.field, fl.def.name))
+                    fl.raw[level7 ? 37 : 31] = 1;
+            }
+        }
+    }
+    h.recordCount = 0;
+    {
+        File f = File::create(path, false);
+        auto bytes = detail::serializeHeader(h);
+        bytes.push_back(0x1A);
+        f.writeAll(0, bytes.data(), bytes.size());
+        f.sync();
+    }
+    if (anyMemo || (version & 0x80)) {
+        const auto memoPath = companion(path, ".dbt");
+        DbtFile::create(memoPath, path.stem().string(), version == 0x83, options.memoBlockSize, true);
+    }
+    if (!options.tags.empty()) {
+        std::vector<IndexTag> tags = options.tags;
+        for (auto &t : tags) {
+            t.name = upper(t.name);
+            t.field = upper(t.field);
+        }
+        detail::writeMdx(companion(path, ".mdx"), path.stem().string(), fields, tags,
+                         std::vector<std::vector<detail::KeySource>>(tags.size()));
+    }
+    detail::syncDirectory(path.parent_path());
+    return Table::open(path, options.mode, options.open);
+}
+
+IndexCheck Table::validateProductionIndex(const std::filesystem::path &path, bool full)
+{
+    OpenOptions o;
+    o.readOnly = true;
+    o.validateIndex = false;
+    o.loadIndexes = false;
+    o.reindexOnClose = false;
+    Table t = Table::open(path, OpenMode::Shared, o);
+    Impl &d = *t.d;
+    IndexCheck r;
+    const auto mdx = companion(d.path, ".mdx");
+    r.file = mdx;
+    std::error_code ec;
+    r.present = std::filesystem::exists(mdx, ec);
+    if (!d.hdr.productionIndex) {
+        r.valid = true;
+        return r;
+    }
+    if (!r.present) {
+        r.error = mdx.filename().string() + ": production index missing";
+        return r;
+    }
+    try {
+        auto contents = detail::readMdx(mdx, d.path.stem().string(), d.fields, d.count, d.binaryCollation(), full);
+        for (const auto &mt : contents.tags) {
+            IndexTag tag = mt.tag;
+            if (mt.fieldIndex < 0)
+                tag.field = mt.expression;
+            r.tags.push_back(tag);
+        }
+        if (full) {
+            for (size_t ti = 0; ti < contents.tags.size(); ++ti) {
+                const auto &mt = contents.tags[ti];
+                if (mt.fieldIndex < 0)
+                    continue;
+                const FieldDef &f = d.fields[static_cast<size_t>(mt.fieldIndex)];
+                std::vector<std::string> expected(d.count);
+                d.scan(1, d.count, [&](uint32_t recno, const uint8_t *rec) {
+                    expected[recno - 1] = detail::sortKey(f, d.fieldValue(static_cast<size_t>(mt.fieldIndex), rec));
+                });
+                const auto &entries = contents.entries[ti];
+                std::vector<uint8_t> seen(d.count, 0);
+                const std::string prefix = mdx.filename().string() + ": tag " + mt.tag.name + ": ";
+                for (const auto &[key, recno] : entries) {
+                    if (seen[recno - 1])
+                        throw DbfError(ErrorCode::BadIndex,
+                                       prefix + "record " + std::to_string(recno) + " appears twice");
+                    seen[recno - 1] = 1;
+                    if (key != expected[recno - 1])
+                        throw DbfError(ErrorCode::BadIndex, prefix + "record " + std::to_string(recno) +
+                                                                " is indexed under an old key (run reindex)");
+                }
+                if (!mt.tag.unique) {
+                    for (uint32_t i = 0; i < d.count; ++i) {
+                        if (!seen[i])
+                            throw DbfError(ErrorCode::BadIndex, prefix + "record " + std::to_string(i + 1) +
+                                                                    " is missing from the index (run reindex)");
+                    }
+                } else {
+                    std::set<std::string> distinct(expected.begin(), expected.end());
+                    if (distinct.size() != entries.size())
+                        throw DbfError(ErrorCode::BadIndex, prefix + "unique keys do not match the records "
+                                                                     "(run reindex)");
+                }
+            }
+        }
+        r.valid = true;
+    } catch (const DbfError &e) {
+        if (e.code() != ErrorCode::BadIndex)
+            throw;
+        r.error = e.what();
+        r.valid = false;
+    }
+    return r;
+}
+
+bool Table::isOpen() const
+{
+    return d && d->dbf.isOpen();
+}
+
+void Table::close()
+{
+    if (!d || !d->dbf.isOpen())
+        return;
+    try {
+        if (d->dirty && d->opts.reindexOnClose && !d->opts.readOnly && d->hdr.productionIndex && !d->tags.empty()) {
+            bool exclusive = d->mode == OpenMode::Exclusive;
+            if (!exclusive) {
+                // Upgrade our shared marker to an exclusive one: succeeds only when no other process has the
+                // table open.
+                exclusive = d->dbf.lock(detail::kOpenMarker, 1, true) &&
+                            d->dbf.lock(detail::kFileLockStart, detail::kFileLockLength, true);
+            }
+            if (exclusive) {
+                d->count = d->currentCountOnDisk();
+                d->writeIndex(d->tags);
+            }
+        }
+    } catch (...) {
+        // The old index stays; it is rebuilt by the next pack or reindex.
+    }
+    d->memo.reset();
+    d->dbf.close();
+    d->indexes.clear();
+    d->recordLocks.clear();
+}
+
+const std::filesystem::path &Table::path() const
+{
+    return d->path;
+}
+
+std::optional<std::filesystem::path> Table::memoPath() const
+{
+    if (d->memo)
+        return d->memo->path();
+    return std::nullopt;
+}
+
+std::optional<std::filesystem::path> Table::indexPath() const
+{
+    return d->mdxPath;
+}
+
+OpenMode Table::mode() const
+{
+    return d->mode;
+}
+uint8_t Table::version() const
+{
+    return d->hdr.version;
+}
+int Table::level() const
+{
+    return d->hdr.level();
+}
+uint8_t Table::ldid() const
+{
+    return d->hdr.ldid;
+}
+std::string Table::languageDriverName() const
+{
+    return d->hdr.ldName;
+}
+uint16_t Table::headerLength() const
+{
+    return d->hdr.headerLength;
+}
+uint16_t Table::recordLength() const
+{
+    return d->hdr.recordLength;
+}
+uint16_t Table::memoBlockSize() const
+{
+    return d->memo ? d->memo->blockSize() : 0;
+}
+bool Table::hasProductionIndexFlag() const
+{
+    return d->hdr.productionIndex;
+}
+const std::vector<FieldDef> &Table::fields() const
+{
+    return d->fields;
+}
+int Table::fieldIndex(const std::string &name) const
+{
+    return d->fieldIndexOf(name);
+}
+uint32_t Table::recordCount() const
+{
+    return d->count;
+}
+
+Record Table::readRecord(uint32_t recno, bool withMemos) const
+{
+    d->checkRecno(recno);
+    const auto rec = d->readRaw(recno);
+    Record r;
+    r.m_recno = recno;
+    r.m_deleted = rec[0] == '*';
+    r.m_values.resize(d->fields.size());
+    r.m_raw.resize(d->fields.size());
+    r.m_pending.assign(d->fields.size(), false);
+    for (size_t i = 0; i < d->fields.size(); ++i) {
+        Value v = d->fieldValue(i, rec.data(), &r.m_raw[i]);
+        if (isMemoType(d->fields[i].type)) {
+            if (v.isNull()) {
+                r.m_values[i] = Value();
+            } else if (withMemos) {
+                r.m_values[i] = d->memoFromBlock(i, v.asInt());
+            } else {
+                r.m_pending[i] = true;
+            }
+            continue;
+        }
+        r.m_values[i] = std::move(v);
+    }
+    return r;
+}
+
+Value Table::readValue(uint32_t recno, int field) const
+{
+    if (field < 0 || static_cast<size_t>(field) >= d->fields.size())
+        d->fail(ErrorCode::BadArgument, "no field number " + std::to_string(field));
+    d->checkRecno(recno);
+    const auto rec = d->readRaw(recno);
+    const size_t fi = static_cast<size_t>(field);
+    Value v = d->fieldValue(fi, rec.data());
+    if (isMemoType(d->fields[fi].type))
+        return v.isNull() ? Value() : d->memoFromBlock(fi, v.asInt());
+    return v;
+}
+
+void Table::loadMemo(Record &record, size_t field) const
+{
+    if (!record.memoPending(field))
+        return;
+    uint32_t block = 0;
+    for (char c : record.m_raw.at(field))
+        block = block * 10 + static_cast<uint32_t>(c - '0');
+    record.m_values[field] = d->memoFromBlock(field, block);
+    record.m_pending[field] = false;
+}
+
+bool Table::isDeleted(uint32_t recno) const
+{
+    d->checkRecno(recno);
+    uint8_t flag = 0;
+    d->dbf.readExact(d->recordOffset(recno), &flag, 1, "a record");
+    return flag == '*';
+}
+
+uint32_t Table::append(const std::vector<Value> &values)
+{
+    Impl &m = *d;
+    m.requireWritable();
+    if (values.size() > m.fields.size())
+        m.fail(ErrorCode::BadArgument, "more values than fields");
+    std::vector<uint8_t> rec(m.hdr.recordLength + 1, ' ');
+    rec[0] = ' ';
+    rec[m.hdr.recordLength] = 0x1A;
+    std::vector<size_t> autoIncFields;
+    for (size_t i = 0; i < m.fields.size(); ++i) {
+        const Value v = i < values.size() ? values[i] : Value();
+        if (m.fields[i].type == FieldType::AutoInc && v.isNull() && m.hdr.isLevel7()) {
+            autoIncFields.push_back(i);
+            continue;
+        }
+        m.encodeInto(i, v, rec.data());
+    }
+    if (!m.takeAppendLock())
+        m.fail(ErrorCode::Locked, "another process holds the append lock");
+    uint32_t recno = 0;
+    try {
+        const uint32_t n = m.currentCountOnDisk();
+        for (size_t i : autoIncFields) {
+            // The next autoincrement value lives in the field descriptor (bytes 42-45).
+            const uint64_t at = m.hdr.fixed.size() + i * 48 + 42;
+            uint8_t b[4];
+            m.dbf.readExact(at, b, 4, "the autoincrement value");
+            uint32_t next = static_cast<uint32_t>(b[0]) | (static_cast<uint32_t>(b[1]) << 8) |
+                            (static_cast<uint32_t>(b[2]) << 16) | (static_cast<uint32_t>(b[3]) << 24);
+            if (next == 0)
+                next = 1;
+            detail::encodeField(m.name, m.fields[i], Value(static_cast<int64_t>(next)),
+                                rec.data() + m.hdr.fields[i].offset);
+            const uint32_t after = next + 1;
+            for (int k = 0; k < 4; ++k)
+                b[k] = static_cast<uint8_t>((after >> (8 * k)) & 0xFF);
+            m.dbf.writeAll(at, b, 4);
+            std::memcpy(m.hdr.fields[i].raw.data() + 42, b, 4);
+        }
+        const uint64_t at = m.recordOffset(n + 1);
+        m.dbf.writeAll(at, rec.data(), rec.size());
+        if (m.dbf.size() > at + rec.size())
+            m.dbf.truncate(at + rec.size()); // a record left behind by a writer that was stopped
+        m.syncData();
+        // The count goes to the header only after the record and the EOF byte are written.
+        uint8_t h[7];
+        {
+            uint8_t full[8] = {};
+            detail::stampDate(full);
+            h[0] = full[1];
+            h[1] = full[2];
+            h[2] = full[3];
+        }
+        const uint32_t newCount = n + 1;
+        for (int k = 0; k < 4; ++k)
+            h[3 + k] = static_cast<uint8_t>((newCount >> (8 * k)) & 0xFF);
+        m.dbf.writeAll(1, h, 7);
+        m.syncData();
+        recno = newCount;
+        // Records other processes appended since our last look join our indexes too.
+        if (n > m.count && !m.indexes.empty()) {
+            m.scan(m.count + 1, n, [&](uint32_t r, const uint8_t *data) { m.indexRecord(r, data); });
+        }
+        m.count = newCount;
+    } catch (...) {
+        m.releaseAppendLock();
+        throw;
+    }
+    m.releaseAppendLock();
+    m.hdr.recordCount = m.count;
+    m.indexRecord(recno, rec.data());
+    m.dirty = true;
+    return recno;
+}
+
+void Table::update(uint32_t recno, const std::vector<Value> &values)
+{
+    Impl &m = *d;
+    m.requireWritable();
+    m.checkRecno(recno);
+    if (values.size() > m.fields.size())
+        m.fail(ErrorCode::BadArgument, "more values than fields");
+    std::vector<std::pair<int, Value>> changes;
+    const Record current = readRecord(recno, false);
+    for (size_t i = 0; i < m.fields.size(); ++i) {
+        const Value v = i < values.size() ? values[i] : Value();
+        if (isMemoType(m.fields[i].type)) {
+            // Unchanged memos keep their blocks (the memo file only grows).
+            Record probe = current;
+            loadMemo(probe, i);
+            Value now = probe.value(i);
+            const bool same =
+                (now.isNull() &&
+                 (v.isNull() || (v.isString() && v.asString().empty()) || (v.isBytes() && v.asBytes().empty()))) ||
+                (now.isString() && v.isString() && now.asString() == v.asString()) ||
+                (now.isBytes() && v.isBytes() && now.asBytes() == v.asBytes()) ||
+                (now.isString() && v.isBytes() && Bytes(now.asString().begin(), now.asString().end()) == v.asBytes()) ||
+                (now.isBytes() && v.isString() && Bytes(v.asString().begin(), v.asString().end()) == now.asBytes());
+            if (same)
+                continue;
+        }
+        changes.emplace_back(static_cast<int>(i), v);
+    }
+    updateFields(recno, changes);
+}
+
+void Table::updateFields(uint32_t recno, const std::vector<std::pair<int, Value>> &changes)
+{
+    Impl &m = *d;
+    m.requireWritable();
+    m.checkRecno(recno);
+    if (changes.empty())
+        return;
+    auto rec = m.readRaw(recno);
+    for (const auto &[fi, v] : changes) {
+        if (fi < 0 || static_cast<size_t>(fi) >= m.fields.size())
+            m.fail(ErrorCode::BadArgument, "no field number " + std::to_string(fi));
+    }
+    // Encode everything first, so a value that does not fit changes nothing.
+    for (const auto &[fi, v] : changes)
+        m.encodeInto(static_cast<size_t>(fi), v, rec.data());
+    uint32_t lo = m.hdr.recordLength, hi = 0;
+    for (const auto &[fi, v] : changes) {
+        const auto &fl = m.hdr.fields[static_cast<size_t>(fi)];
+        lo = std::min(lo, fl.offset);
+        hi = std::max(hi, fl.offset + fl.def.length);
+    }
+    m.dbf.writeAll(m.recordOffset(recno) + lo, rec.data() + lo, hi - lo);
+    m.syncData();
+    m.indexRecord(recno, rec.data());
+    m.dirty = true;
+}
+
+void Table::setDeleted(uint32_t recno, bool deleted)
+{
+    Impl &m = *d;
+    m.requireWritable();
+    m.checkRecno(recno);
+    const uint8_t flag = deleted ? '*' : ' ';
+    m.dbf.writeAll(m.recordOffset(recno), &flag, 1);
+    m.syncData();
+    if (!m.indexes.empty()) {
+        auto rec = m.readRaw(recno);
+        m.indexRecord(recno, rec.data());
+    }
+    m.dirty = true;
+}
+
+bool Table::lockRecord(uint32_t recno)
+{
+    Impl &m = *d;
+    m.checkRecno(recno);
+    if (m.mode == OpenMode::Exclusive)
+        return true;
+    if (m.recordLocks.count(recno))
+        return true;
+    // A whole-file lock in progress elsewhere shows at the lock base.
+    if (m.dbf.isLockedByOther(detail::kLockBase, 1, true))
+        return false;
+    if (!m.dbf.lock(detail::kLockBase - recno, 1, true, false))
+        return false;
+    m.recordLocks.insert(recno);
+    return true;
+}
+
+void Table::unlockRecord(uint32_t recno)
+{
+    Impl &m = *d;
+    if (m.mode == OpenMode::Exclusive || !m.recordLocks.count(recno))
+        return;
+    m.dbf.unlock(detail::kLockBase - recno, 1);
+    m.recordLocks.erase(recno);
+}
+
+void Table::reload()
+{
+    Impl &m = *d;
+    m.count = m.currentCountOnDisk();
+    m.hdr.recordCount = m.count;
+    m.buildIndexes();
+}
+
+void Table::pack()
+{
+    Impl &m = *d;
+    m.requireExclusive("pack it");
+    uint32_t live = 0;
+    m.scan(1, m.count, [&](uint32_t, const uint8_t *rec) {
+        if (rec[0] != '*')
+            ++live;
+    });
+    const uint32_t oldCount = m.count;
+    auto body = [&](File &out, const Header &h) {
+        std::vector<uint8_t> buf;
+        buf.reserve(kScanChunk + h.recordLength);
+        uint64_t pos = h.headerLength;
+        // Read through the old file (still the current one while the body is written).
+        Impl &src = m;
+        src.scan(1, oldCount, [&](uint32_t, const uint8_t *rec) {
+            if (rec[0] == '*')
+                return;
+            buf.insert(buf.end(), rec, rec + h.recordLength);
+            if (buf.size() >= kScanChunk) {
+                out.writeAll(pos, buf.data(), buf.size());
+                pos += buf.size();
+                buf.clear();
+            }
+        });
+        if (!buf.empty())
+            out.writeAll(pos, buf.data(), buf.size());
+    };
+    m.replaceFile(m.hdr, live, body, [&] {
+        if (m.hdr.productionIndex && !m.tags.empty())
+            m.writeIndex(m.tags);
+    });
+    m.hdr.recordCount = m.count;
+    m.buildIndexes();
+    m.dirty = false;
+}
+
+void Table::reindex()
+{
+    Impl &m = *d;
+    m.requireExclusive("rebuild its index");
+    if (m.tags.empty() && m.mdxPath) {
+        // The index could not be read: take the tags it declares, if it can still tell them.
+        try {
+            for (const auto &t : detail::readMdxTags(*m.mdxPath, m.fields)) {
+                if (t.fieldIndex >= 0)
+                    m.tags.push_back(t.tag);
+            }
+        } catch (const DbfError &) {
+        }
+    }
+    if (m.tags.empty())
+        m.fail(ErrorCode::BadIndex, "the production index tags are unknown (index unreadable); give them");
+    reindex(m.tags);
+}
+
+void Table::reindex(const std::vector<IndexTag> &tagsIn)
+{
+    Impl &m = *d;
+    m.requireExclusive("rebuild its index");
+    std::vector<IndexTag> tags = tagsIn;
+    for (auto &t : tags) {
+        t.name = upper(t.name);
+        const int fi = m.fieldIndexOf(t.field);
+        if (fi < 0)
+            m.fail(ErrorCode::BadArgument, "index tag " + t.name + " names no field " + t.field);
+        t.field = m.fields[static_cast<size_t>(fi)].name;
+    }
+    if (tags.empty()) {
+        if (m.mdxPath) {
+            std::error_code ec;
+            std::filesystem::remove(*m.mdxPath, ec);
+            m.mdxPath.reset();
+        }
+        if (m.hdr.productionIndex) {
+            const uint8_t zero = 0;
+            m.dbf.writeAll(28, &zero, 1);
+            m.dbf.sync();
+            m.hdr.productionIndex = false;
+        }
+    } else {
+        m.count = m.currentCountOnDisk();
+        m.writeIndex(tags);
+        if (!m.hdr.productionIndex) {
+            const uint8_t one = 1;
+            m.dbf.writeAll(28, &one, 1);
+            m.dbf.sync();
+            m.hdr.productionIndex = true;
+        }
+    }
+    m.tags = tags;
+    m.buildIndexes();
+    m.dirty = false;
+}
+
+void Table::addColumn(const FieldDef &fieldIn, const Value &initial)
+{
+    Impl &m = *d;
+    m.requireExclusive("change its structure");
+    FieldDef f = normalizedField(fieldIn);
+    f.name = upper(f.name);
+    const bool level7 = m.hdr.isLevel7();
+    if (f.name.empty() || f.name.size() > (level7 ? 31u : 10u))
+        m.fail(ErrorCode::BadArgument, "field name \"" + f.name + "\" is empty or too long");
+    if (m.fieldIndexOf(f.name) >= 0)
+        m.fail(ErrorCode::BadArgument, "field " + f.name + " already exists");
+    if (isLevel7Type(f.type) && !level7)
+        m.fail(ErrorCode::BadArgument, "field type exists only in level 7 tables");
+    if ((f.type == FieldType::Character && (f.length < 1 || f.length > 254)) ||
+        ((f.type == FieldType::Numeric || f.type == FieldType::Float) &&
+         (f.length < 1 || f.length > 20 || (f.decimals > 0 && f.decimals + 2 > f.length))))
+        m.fail(ErrorCode::BadArgument, "field " + f.name + ": impossible width");
+    Header nh = m.hdr;
+    detail::FieldLayout fl;
+    fl.def = f;
+    nh.fields.push_back(fl);
+    if (isMemoType(f.type) && !m.memo) {
+        // A first memo column brings a memo file.
+        if (nh.version == 0x03)
+            nh.version = 0x8B;
+        else if (nh.version == 0x04)
+            nh.version = 0x8C;
+        const auto mp = companion(m.path, ".dbt");
+        m.memo = DbtFile::create(mp, m.path.stem().string(), nh.version == 0x83, 512, true);
+        m.memoExpected = mp;
+    }
+    detail::layoutHeader(nh);
+    if (nh.recordLength > 32767)
+        m.fail(ErrorCode::BadArgument, "the record would be longer than 32767 bytes");
+    // Encode the initial value once (a memo value is stored once and shared by the existing records).
+    std::vector<uint8_t> newBytes(f.length, ' ');
+    {
+        Header save = m.hdr;
+        auto saveFields = m.fields;
+        m.hdr = nh;
+        m.fields.push_back(f);
+        std::vector<uint8_t> scratch(nh.recordLength, ' ');
+        try {
+            m.encodeInto(m.fields.size() - 1, initial, scratch.data());
+        } catch (...) {
+            m.hdr = save;
+            m.fields = saveFields;
+            throw;
+        }
+        std::memcpy(newBytes.data(), scratch.data() + nh.fields.back().offset, f.length);
+        m.hdr = save;
+        m.fields = saveFields;
+    }
+    const uint32_t n = m.count;
+    const uint16_t oldLen = m.hdr.recordLength;
+    m.replaceFile(nh, n,
+                  [&](File &out, const Header &h) {
+                      std::vector<uint8_t> buf;
+                      uint64_t pos = h.headerLength;
+                      m.scan(1, n, [&](uint32_t, const uint8_t *rec) {
+                          buf.insert(buf.end(), rec, rec + oldLen);
+                          buf.insert(buf.end(), newBytes.begin(), newBytes.end());
+                          if (buf.size() >= kScanChunk) {
+                              out.writeAll(pos, buf.data(), buf.size());
+                              pos += buf.size();
+                              buf.clear();
+                          }
+                      });
+                      if (!buf.empty())
+                          out.writeAll(pos, buf.data(), buf.size());
+                  },
+                  {});
+    m.buildIndexes();
+}
+
+void Table::changeWidth(const std::string &fieldName, uint8_t newWidth)
+{
+    Impl &m = *d;
+    m.requireExclusive("change its structure");
+    const int fi = m.fieldIndexOf(fieldName);
+    if (fi < 0)
+        m.fail(ErrorCode::BadArgument, "no field " + fieldName);
+    const size_t idx = static_cast<size_t>(fi);
+    const FieldDef old = m.fields[idx];
+    const bool numeric = old.type == FieldType::Numeric || old.type == FieldType::Float;
+    if (old.type != FieldType::Character && !numeric)
+        m.fail(ErrorCode::BadArgument, "field " + old.name + " has a fixed width");
+    if (newWidth == old.length)
+        return;
+    if (newWidth < 1 || (old.type == FieldType::Character && newWidth > 254) ||
+        (numeric && (newWidth > 20 || (old.decimals > 0 && old.decimals + 2 > newWidth))))
+        m.fail(ErrorCode::BadArgument, "field " + old.name + ": impossible width " + std::to_string(newWidth));
+    Header nh = m.hdr;
+    nh.fields[idx].def.length = newWidth;
+    detail::layoutHeader(nh);
+    const uint32_t oldOff = m.hdr.fields[idx].offset;
+    const uint32_t newOff = nh.fields[idx].offset;
+    const uint16_t oldLen = m.hdr.recordLength;
+    const uint16_t newLen = nh.recordLength;
+    auto convert = [&](const uint8_t *rec, uint8_t *out, uint32_t recno) {
+        std::memcpy(out, rec, oldOff);
+        const uint8_t *src = rec + oldOff;
+        uint8_t *dst = out + newOff;
+        std::string_view text(reinterpret_cast<const char *>(src), old.length);
+        if (old.type == FieldType::Character) {
+            size_t e = text.size();
+            while (e > 0 && (text[e - 1] == ' ' || text[e - 1] == '\0'))
+                --e;
+            if (e > newWidth)
+                m.fail(ErrorCode::BadValue, "field " + old.name + " of record " + std::to_string(recno) + " holds " +
+                                                std::to_string(e) + " characters, more than " +
+                                                std::to_string(newWidth));
+            std::memset(dst, ' ', newWidth);
+            std::memcpy(dst, text.data(), e);
+        } else {
+            size_t b = 0, e = text.size();
+            while (b < e && (text[b] == ' ' || text[b] == '\0'))
+                ++b;
+            while (e > b && (text[e - 1] == ' ' || text[e - 1] == '\0'))
+                --e;
+            const auto t = text.substr(b, e - b);
+            if (t.size() > newWidth)
+                m.fail(ErrorCode::BadValue, "field " + old.name + " of record " + std::to_string(recno) + ": " +
+                                                std::string(t) + " does not fit in " + std::to_string(newWidth));
+            std::memset(dst, ' ', newWidth);
+            std::memcpy(dst + (newWidth - t.size()), t.data(), t.size());
+        }
+        std::memcpy(dst + newWidth, rec + oldOff + old.length, oldLen - oldOff - old.length);
+    };
+    // Check every record first, so a value that does not fit leaves the table untouched.
+    {
+        std::vector<uint8_t> probe(newLen);
+        m.scan(1, m.count, [&](uint32_t recno, const uint8_t *rec) { convert(rec, probe.data(), recno); });
+    }
+    const uint32_t n = m.count;
+    bool indexed = false;
+    for (const auto &t : m.tags)
+        indexed = indexed || os::equalsNoCase(t.field, old.name);
+    m.replaceFile(
+        nh, n,
+        [&](File &out, const Header &h) {
+            std::vector<uint8_t> buf;
+            std::vector<uint8_t> one(newLen);
+            uint64_t pos = h.headerLength;
+            m.scan(1, n, [&](uint32_t recno, const uint8_t *rec) {
+                convert(rec, one.data(), recno);
+                buf.insert(buf.end(), one.begin(), one.end());
+                if (buf.size() >= kScanChunk) {
+                    out.writeAll(pos, buf.data(), buf.size());
+                    pos += buf.size();
+                    buf.clear();
+                }
+            });
+            if (!buf.empty())
+                out.writeAll(pos, buf.data(), buf.size());
+        },
+        [&] {
+            if (indexed && m.hdr.productionIndex)
+                m.writeIndex(m.tags);
+        });
+    m.buildIndexes();
+}
+
+const std::vector<IndexTag> &Table::tags() const
+{
+    return d->tags;
+}
+
+const Index &Table::index(const std::string &tagName) const
+{
+    for (const auto &ix : d->indexes) {
+        if (os::equalsNoCase(ix->tag().name, tagName))
+            return *ix;
+    }
+    d->fail(ErrorCode::BadArgument, "no index tag " + tagName);
+}
+
+bool Table::hasIndex(const std::string &tagName) const
+{
+    return std::any_of(d->indexes.begin(), d->indexes.end(),
+                       [&](const auto &ix) { return os::equalsNoCase(ix->tag().name, tagName); });
+}
+
+void Table::flush()
+{
+    if (d && d->dbf.isOpen() && !d->opts.readOnly)
+        d->dbf.sync();
+}
+
+} // namespace tav::dbf
