@@ -182,8 +182,8 @@ uint32_t DbtFile::append(const Bytes &data, bool sync)
     const size_t blocks = (buf.size() + m_blockSize - 1) / m_blockSize;
     buf.resize(blocks * m_blockSize, 0);
     f.writeAll(next * m_blockSize, buf.data(), buf.size());
-    if (sync)
-        f.sync();
+    // One sync covers data and header: a header that lags behind is repaired by the next append, which
+    // never writes below the end of the file.
     uint8_t newNext[4];
     putLe32(newNext, static_cast<uint32_t>(next + blocks));
     f.writeAll(0, newNext, 4);
