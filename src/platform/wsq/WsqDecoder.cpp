@@ -401,8 +401,9 @@ const std::uint8_t *Decoder::decodeBlock(int block, int tableId, const std::uint
 DecodedImage Decoder::run()
 {
     const std::uint8_t *p = m_begin;
-    if (marker(p) != kSoi)
+    if (m_end - p < 2 || p[0] != 0xFF || p[1] != (kSoi & 0xFF))
         throw WsqError("El archivo no es WSQ: no comienza con el marcador SOI");
+    p += 2;
     if (m_log)
         *m_log << "SOI at 0\n";
     for (;;) {

@@ -195,8 +195,8 @@ double variance(const Sample *plane, int width, const Rect &w)
     return std::max(0.0, (sumSq - sum * sum / static_cast<double>(n)) / static_cast<double>(n - 1));
 }
 
-// Bin widths for the target bit rate (encoder number one): subbands whose variance is too small, or
-// whose bin would be wider than five deviations, are dropped and the rest share the bits.
+// Bin widths for the target bit rate (encoder number one): subbands whose variance is too small are
+// not coded; those whose bin would be wider than five deviations leave the set that sets the scale.
 std::array<double, kSubbandCount> binWidths(const std::array<double, kSubbandCount> &var, double bitRate)
 {
     std::array<double, kSubbandCount> q{};
@@ -232,8 +232,10 @@ std::array<double, kSubbandCount> binWidths(const std::array<double, kSubbandCou
         if (!dropped)
             break;
     }
+    // The dropping only settles the scale; every subband with enough variance is coded with its own
+    // bin width (a wide bin leaves mostly zeros), as NIST's reference files show.
     for (int k = 0; k < kCodedSubbands; ++k)
-        if (kept[static_cast<std::size_t>(k)])
+        if (qPrime[static_cast<std::size_t>(k)] > 0)
             q[static_cast<std::size_t>(k)] = qPrime[static_cast<std::size_t>(k)] / scale;
     return q;
 }
@@ -326,7 +328,22 @@ std::vector<std::uint8_t> encode(std::span<const std::uint8_t> pixels, int width
             var[static_cast<std::size_t>(k)] =
                 variance(plane.data(), width, layout.subbands[static_cast<std::size_t>(k)]);
 
-    const std::array<double, kSubbandCount> q = binWidths(var, options.bitRate);
+    std::array<double, kSubbandCount> q = binWidths(var, options.bitRate);
+    // A very smooth picture at a high rate can ask for bins so narrow that an index would pass the
+    // 16 bits the format gives it; such a subband gets the narrowest bin that still fits.
+    for (int k = 0; k < kCodedSubbands; ++k) {
+        const auto i = static_cast<std::size_t>(k);
+        if (q[i] == 0.0)
+            continue;
+        const Rect &r = layout.subbands[i];
+        double peak = 0;
+        for (int y = 0; y < r.h; ++y) {
+            const Sample *row = plane.data() + static_cast<std::ptrdiff_t>(r.y + y) * width + r.x;
+            for (int x = 0; x < r.w; ++x)
+                peak = std::max(peak, static_cast<double>(std::fabs(row[x])));
+        }
+        q[i] = std::max(q[i], peak / 60000.0);
+    }
     constexpr double kBinCentre = 0.44;
     std::array<double, kSubbandCount> qs{}, zs{};
     ByteWriter dqt;

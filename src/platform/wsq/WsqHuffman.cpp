@@ -62,6 +62,8 @@ HuffmanDecoder::HuffmanDecoder(const HuffmanTable &table) : m_symbols(table.symb
         const int count = table.counts[static_cast<std::size_t>(len - 1)];
         m_valOffset[static_cast<std::size_t>(len)] = index - code;
         for (int i = 0; i < count; ++i, ++code, ++index) {
+            if (code >= (1 << len))
+                throw WsqError("Tabla Huffman WSQ inválida: los largos no forman un código");
             if (len <= kLookBits) {
                 const int shift = kLookBits - len;
                 const std::uint16_t entry =
@@ -71,8 +73,6 @@ HuffmanDecoder::HuffmanDecoder(const HuffmanTable &table) : m_symbols(table.symb
             }
         }
         m_maxCode[static_cast<std::size_t>(len)] = count ? code - 1 : -1;
-        if (code > (1 << len))
-            throw WsqError("Tabla Huffman WSQ inválida: los largos no forman un código");
         code <<= 1;
     }
 }
