@@ -270,3 +270,43 @@ TEST(ImageFile, RenderGivesPaintableImage)
     EXPECT_TRUE(ImageFile::render(qpath(dir, "nope.tif"), 1, &error).isNull());
     EXPECT_FALSE(error.isEmpty());
 }
+
+TEST(ImageFile, BmpGreyAndBlackWhiteReportCodesAndRoundTrip)
+{
+    TestDir dir;
+    struct Case
+    {
+        Page page;
+        Encoding encoding;
+        int pageType;
+    };
+    const Case cases[] = {{tav::test::grayPage(301, 203, 1), Encoding::bmpGray(), PageType::Gray8},
+                          {tav::test::monoPage(301, 203, 2), Encoding::bmpBlackWhite(), PageType::BlackWhite}};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.pageType);
+        const QString path = qpath(dir, "page.bmp");
+        QString error;
+        ASSERT_TRUE(ImageFile::save(c.page, path, c.encoding, &error)) << error.toStdString();
+        ImageProperties p;
+        ASSERT_TRUE(ImageFile::readProperties(path, p, &error)) << error.toStdString();
+        EXPECT_EQ(p.fileType, FileType::Bmp);
+        EXPECT_EQ(p.pageType, c.pageType);
+        EXPECT_EQ(p.compressionType, CompressionType::None);
+        EXPECT_EQ(p.compressionInfo, CompressionInfo::None);
+        EXPECT_EQ(p.width, 301);
+        EXPECT_EQ(p.height, 203);
+        EXPECT_DOUBLE_EQ(p.xResolution, 300);
+        EXPECT_DOUBLE_EQ(p.yResolution, 300);
+        EXPECT_EQ(p.pageCount, 1);
+        Page back;
+        ASSERT_TRUE(ImageFile::loadPage(path, back, &error)) << error.toStdString();
+        EXPECT_EQ(back.image.convertToFormat(QImage::Format_Grayscale8),
+                  c.page.image.convertToFormat(QImage::Format_Grayscale8));
+    }
+    QString error;
+    EXPECT_FALSE(ImageFile::save(tav::test::grayPage(10, 10), qpath(dir, "c.bmp"),
+                                 {FileType::Bmp, PageType::Rgb24, CompressionType::None, 0}, &error));
+    EXPECT_FALSE(error.isEmpty());
+    ImageProperties p;
+    EXPECT_FALSE(ImageFile::readProperties(qpath(dir, "page.bmp"), p, &error, 2));
+}
