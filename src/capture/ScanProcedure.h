@@ -1,0 +1,77 @@
+#pragma once
+
+#include "capture/ScanProfile.h"
+#include "platform/imaging/ImageCodes.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+
+namespace tav::scanner {
+class SaneScanner;
+}
+
+namespace tav::capture {
+
+// The dialog of the device's own options ("show the source's interface"), shown before scanning. The window layer
+// provides it.
+class ScannerInterface
+{
+public:
+    virtual ~ScannerInterface() = default;
+    // Lets the user see and change the device's options; false cancels the acquisition.
+    virtual bool edit(scanner::SaneScanner &scanner) = 0;
+};
+
+struct ScanRequest
+{
+    ScanProfile profile;
+    QString programDir;         // where OUT.BMP and OUT.TIF are written
+    QString deviceName;         // empty: the first device found
+    int pageCount = 1;          // 1..999999; a feeder run also stops when the feeder is empty
+    bool deskew = false;        // "Auto rotación (Deskew)"
+    bool showInterface = false; // the calling window's "show the scanner's interface" box
+    int displayDepth = 24;      // bits a pixel of the screen, for 24-bit colour profiles
+};
+
+struct ScanResult
+{
+    bool ok = false;
+    bool cancelled = false;
+    int pages = 0;     // pages written
+    QString error;     // Spanish, for the user
+    QStringList notes; // what the device could not do as asked
+};
+
+// One acquisition with a scanner profile and the per-page procedure that writes each page to OUT.BMP and OUT.TIF
+// in the program directory (a later page of the same run overwrites the earlier one).
+class ScanProcedure
+{
+public:
+    explicit ScanProcedure(ScannerInterface *interface = nullptr) : m_interface(interface) {}
+
+    // Status texts while pages are processed ("DESKEWING", "Skew value (in degree) is ...").
+    void setStatusHandler(std::function<void(const QString &)> handler) { m_status = std::move(handler); }
+
+    ScanResult acquire(const ScanRequest &request);
+
+    // The per-page procedure: deskew when asked, the profile's fixed rotation, then OUT.BMP and OUT.TIF at the
+    // profile's depth. A failed write leaves no OUT.TIF.
+    bool processPage(const imaging::Page &page, const ScanRequest &request, QString *error = nullptr);
+
+    bool pageInProgress() const { return m_pageInProgress; }
+
+    // The encodings of the two files the per-page procedure writes for a depth.
+    static imaging::Encoding bmpEncoding(int depth);
+    static imaging::Encoding tiffEncoding(int depth);
+
+private:
+    void status(const QString &text);
+
+    ScannerInterface *m_interface = nullptr;
+    std::function<void(const QString &)> m_status;
+    bool m_pageInProgress = false;
+};
+
+} // namespace tav::capture
