@@ -169,16 +169,12 @@ void DbfSource::open()
 {
     if (m_table.isOpen())
         return;
-    m_table = dbf::Table::open(m_path, m_mode);
+    m_table = dbf::Table::open(m_path, m_mode, m_options);
     m_fileIndex.clear();
     if (m_declared) {
         for (const auto &c : m_columns) {
-            const int fi = m_table.fieldIndex(c.name.toStdString());
-            if (fi < 0) {
-                m_table.close();
-                throw DatasetError(QStringLiteral("%1: no existe el campo %2").arg(name(), c.name).toStdString());
-            }
-            m_fileIndex.push_back(fi);
+            // A column the file lacks (an upgrade that could not be applied) reads as null and is not written.
+            m_fileIndex.push_back(m_table.fieldIndex(c.name.toStdString()));
         }
     } else {
         m_columns.clear();
@@ -230,7 +226,7 @@ std::vector<KeyEntry> DbfSource::liveRecords()
 
 QVariant DbfSource::keyOf(RecNo recno)
 {
-    if (m_keyColumn < 0)
+    if (m_keyColumn < 0 || m_fileIndex[static_cast<size_t>(m_keyColumn)] < 0)
         return {};
     return toVariant(m_table.readValue(recno, m_fileIndex[static_cast<size_t>(m_keyColumn)]),
                      m_columns.at(m_keyColumn).kind);
@@ -241,9 +237,10 @@ QVariantList DbfSource::read(RecNo recno)
     const dbf::Record rec = m_table.readRecord(recno);
     QVariantList out;
     out.reserve(m_columns.size());
-    for (qsizetype i = 0; i < m_columns.size(); ++i)
-        out.append(
-            toVariant(rec.value(static_cast<size_t>(m_fileIndex[static_cast<size_t>(i)])), m_columns.at(i).kind));
+    for (qsizetype i = 0; i < m_columns.size(); ++i) {
+        const int fi = m_fileIndex[static_cast<size_t>(i)];
+        out.append(fi < 0 ? QVariant() : toVariant(rec.value(static_cast<size_t>(fi)), m_columns.at(i).kind));
+    }
     return out;
 }
 
@@ -251,16 +248,19 @@ RecNo DbfSource::append(const QVariantList &values)
 {
     std::vector<dbf::Value> row(m_table.fields().size());
     for (qsizetype i = 0; i < m_columns.size() && i < values.size(); ++i)
-        row[static_cast<size_t>(m_fileIndex[static_cast<size_t>(i)])] = toValue(values.at(i), m_columns.at(i).kind);
+        if (const int fi = m_fileIndex[static_cast<size_t>(i)]; fi >= 0)
+            row[static_cast<size_t>(fi)] = toValue(values.at(i), m_columns.at(i).kind);
     return m_table.append(row);
 }
 
 void DbfSource::update(RecNo recno, const QVariantList &values, const std::vector<bool> &changed)
 {
     std::vector<std::pair<int, dbf::Value>> changes;
-    for (qsizetype i = 0; i < m_columns.size() && i < values.size(); ++i)
-        if (static_cast<size_t>(i) >= changed.size() || changed[static_cast<size_t>(i)])
-            changes.emplace_back(m_fileIndex[static_cast<size_t>(i)], toValue(values.at(i), m_columns.at(i).kind));
+    for (qsizetype i = 0; i < m_columns.size() && i < values.size(); ++i) {
+        const int fi = m_fileIndex[static_cast<size_t>(i)];
+        if (fi >= 0 && (static_cast<size_t>(i) >= changed.size() || changed[static_cast<size_t>(i)]))
+            changes.emplace_back(fi, toValue(values.at(i), m_columns.at(i).kind));
+    }
     if (!changes.empty())
         m_table.updateFields(recno, changes);
 }

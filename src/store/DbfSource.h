@@ -10,7 +10,7 @@
 namespace tav::store {
 
 // A dBASE table as a dataset's record source. The columns are the ones the program declares for the
-// table (the file may hold more, which stay untouched); opening fails when a declared column is missing.
+// table (the file may hold more, which stay untouched; a declared column the file lacks reads as null).
 // Text is Windows-1252 on disk and QString in memory.
 class DbfSource : public RecordSource
 {
@@ -36,6 +36,8 @@ public:
     void unlock(RecNo recno) override;
 
     const std::filesystem::path &path() const { return m_path; }
+    // Engine options for the next open (bulk loads switch off the sync after every save).
+    void setOpenOptions(const dbf::OpenOptions &options) { m_options = options; }
     dbf::Table &table() { return m_table; }
 
     // The kind a dBASE column is read as: numeric(n<=4,0) smallint, other numerics float, and so on.
@@ -48,6 +50,7 @@ private:
     QString m_tag; // key field of the index in use
     std::string m_tagName;
     dbf::OpenMode m_mode;
+    dbf::OpenOptions m_options;
     QList<ColumnDef> m_columns;
     bool m_declared;
     std::vector<int> m_fileIndex; // file field of each column

@@ -53,6 +53,7 @@ void OfficeInstaller::createOffice(const std::filesystem::path &dir) const
         try {
             dbf::CreateOptions o;
             o.tags = def.tags;
+            o.version = def.version;
             dbf::Table::create(dir / def.file.toStdString(), def.fields, o).close();
             fillTable(dir, def.component, def.file);
             if (!def.tags.empty()) {
@@ -88,6 +89,9 @@ void OfficeInstaller::fillTable(const std::filesystem::path &dir, const QString 
     ts.setEncoding(QStringConverter::Utf8);
     QStringList header;
     DbfSource source(dir / file.toStdString());
+    dbf::OpenOptions bulk;
+    bulk.syncWrites = false;
+    source.setOpenOptions(bulk);
     source.open();
     const auto &cols = source.columns();
     std::vector<int> colOf;
@@ -125,6 +129,7 @@ void OfficeInstaller::fillTable(const std::filesystem::path &dir, const QString 
         }
         source.append(row);
     }
+    source.table().flush();
     source.close();
 }
 

@@ -81,7 +81,9 @@ std::vector<TableDef> makeTableSet()
           N("N_RECIBO_E", 10), N("N_RECIBO_M", 10), N("C_BANCO", 4),     C("C_PREFIJO", 20),  C("C_SUFIJO", 20),
           C("C_TRAM", 1),      C("C_LOGIN", 10),    C("X_OAPE", 15),     C("C_CLASDER", 5),   C("C_CLASIZQ", 5),
           L("M_EXCART51"),     C("X_RECHAZO", 225), D("F_PAGO"),         C("C_PAGO", 32),     C("C_PAGO_DOMIC", 32),
-          C("C_SEGUR", 10),    N("VERIF_ID", 8),    C("F_CAPTURA", 20),  C("C_VERSION", 10)}});
+          C("C_SEGUR", 10),    N("VERIF_ID", 8),    C("F_CAPTURA", 20),  C("C_VERSION", 10)},
+         // Level 7: column names such as C_PAGO_DOMIC are longer than the ten characters of dBASE IV.
+         0x04});
     t.push_back({"sup",
                  "sup.dbf",
                  "C_PED",

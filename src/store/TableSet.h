@@ -16,6 +16,7 @@ struct TableDef
     QString indexField;                // key field of the index in use; empty = natural order
     std::vector<dbf::IndexTag> tags;   // tags of the production index; none = the table has no .MDX
     std::vector<dbf::FieldDef> fields; // columns in file order
+    uint8_t version = 0;               // header form of a new file (0: dBASE IV/5; 0x04: level 7, long names)
 };
 
 // Every table of the office in the order the data module declares them (the table check and the

@@ -105,6 +105,7 @@ QString dbfText(const std::exception &e)
 Tdm::Tdm(std::filesystem::path programDir, ui::Ui &ui, const Clock &clock, QObject *parent)
     : QObject(parent), m_dir(std::move(programDir)), m_ui(ui), m_clock(clock), m_storage(m_dir)
 {
+    Timer.setInterval(timerIntervalMs);
     org = makeTable("org");
     prov = makeTable("prov");
     ped = makeTable("ped");
@@ -327,6 +328,7 @@ void Tdm::loadSettings()
     if (!ok)
         throw DatasetError(QStringLiteral("'%1' no es un valor entero válido").arg(frec).toStdString());
     timerIntervalMs = minutes * 60000;
+    Timer.setInterval(timerIntervalMs);
     const int maxContes = readSetting(QStringLiteral("max_contes")).trimmed().toInt(&ok);
     answersPerCycle = ok ? maxContes : 1;
     loginRequired = readSetting(QStringLiteral("m_segur")) == QLatin1String("S");

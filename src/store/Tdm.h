@@ -8,6 +8,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QTimer>
 
 #include <chrono>
 #include <filesystem>
@@ -53,6 +54,11 @@ public:
     bool automaticPrinting = true;
     int timerIntervalMs = 60000;
     QString offenceFilter; // lower-case text offence descriptions must contain
+
+    // The reception timer: fires every "frec_recep" minutes (interval set by loadSettings); the main window
+    // runs the reception trigger on it. The cycle itself is installed by the message exchange.
+    QTimer Timer;
+    std::function<void()> receptionCycle;
 
     // --- datasets (created at construction, opened by openTables) ---
     Dataset &dataset(const QString &component) const;
