@@ -454,21 +454,21 @@ struct Table::Impl
         mdxPath = target;
     }
 
-    // Replaces the table file by a new one written through `writeBody` (header first), keeping locks: the
-    // new file is locked exclusively before it takes the table's name.
-    template <typename Body>
-    void replaceFile(Header newHdr, uint32_t newCount, Body writeBody, const std::function<void()> &beforeRename)
+    // Replaces the table file by a new one, keeping locks: the new file is locked exclusively before it takes
+    // the table's name. `writeBody` writes the records after the header and returns how many it wrote.
+    template <typename Body> void replaceFile(Header newHdr, Body writeBody, const std::function<void()> &beforeRename)
     {
         const auto tmp = path.parent_path() / ("." + path.filename().string() + ".new");
         File out = File::create(tmp, true);
         if (!out.lock(detail::kOpenMarker, 1, true) || !out.lock(detail::kFileLockStart, detail::kFileLockLength, true))
             fail(ErrorCode::Io, "cannot lock the rewritten table");
+        uint32_t newCount = 0;
         try {
+            newCount = writeBody(out, static_cast<const Header &>(newHdr));
             newHdr.recordCount = newCount;
             detail::stampDate(newHdr.fixed.data());
             const auto bytes = detail::serializeHeader(newHdr);
             out.writeAll(0, bytes.data(), bytes.size());
-            writeBody(out, newHdr);
             const uint8_t eof = 0x1A;
             out.writeAll(newHdr.headerLength + static_cast<uint64_t>(newCount) * newHdr.recordLength, &eof, 1);
             out.sync();
@@ -1126,21 +1126,17 @@ void Table::pack()
 {
     Impl &m = *d;
     m.requireExclusive("pack it");
-    uint32_t live = 0;
-    m.scan(1, m.count, [&](uint32_t, const uint8_t *rec) {
-        if (rec[0] != '*')
-            ++live;
-    });
     const uint32_t oldCount = m.count;
     auto body = [&](File &out, const Header &h) {
         std::vector<uint8_t> buf;
         buf.reserve(kScanChunk + h.recordLength);
         uint64_t pos = h.headerLength;
         // Read through the old file (still the current one while the body is written).
-        Impl &src = m;
-        src.scan(1, oldCount, [&](uint32_t, const uint8_t *rec) {
+        uint32_t live = 0;
+        m.scan(1, oldCount, [&](uint32_t, const uint8_t *rec) {
             if (rec[0] == '*')
                 return;
+            ++live;
             buf.insert(buf.end(), rec, rec + h.recordLength);
             if (buf.size() >= kScanChunk) {
                 out.writeAll(pos, buf.data(), buf.size());
@@ -1150,8 +1146,9 @@ void Table::pack()
         });
         if (!buf.empty())
             out.writeAll(pos, buf.data(), buf.size());
+        return live;
     };
-    m.replaceFile(m.hdr, live, body, [&] {
+    m.replaceFile(m.hdr, body, [&] {
         if (m.hdr.productionIndex && !m.tags.empty())
             m.writeIndex(m.tags);
     });
@@ -1273,7 +1270,7 @@ void Table::addColumn(const FieldDef &fieldIn, const Value &initial)
     }
     const uint32_t n = m.count;
     const uint16_t oldLen = m.hdr.recordLength;
-    m.replaceFile(nh, n,
+    m.replaceFile(nh,
                   [&](File &out, const Header &h) {
                       std::vector<uint8_t> buf;
                       uint64_t pos = h.headerLength;
@@ -1288,6 +1285,7 @@ void Table::addColumn(const FieldDef &fieldIn, const Value &initial)
                       });
                       if (!buf.empty())
                           out.writeAll(pos, buf.data(), buf.size());
+                      return n;
                   },
                   {});
     m.buildIndexes();
@@ -1357,7 +1355,7 @@ void Table::changeWidth(const std::string &fieldName, uint8_t newWidth)
     for (const auto &t : m.tags)
         indexed = indexed || os::equalsNoCase(t.field, old.name);
     m.replaceFile(
-        nh, n,
+        nh,
         [&](File &out, const Header &h) {
             std::vector<uint8_t> buf;
             std::vector<uint8_t> one(newLen);
@@ -1373,6 +1371,7 @@ void Table::changeWidth(const std::string &fieldName, uint8_t newWidth)
             });
             if (!buf.empty())
                 out.writeAll(pos, buf.data(), buf.size());
+            return n;
         },
         [&] {
             if (indexed && m.hdr.productionIndex)

@@ -166,13 +166,18 @@ double bcdToDouble(const uint8_t *k)
 {
     if ((k[1] & 0x7C) == 0 && k[2] == 0)
         return 0.0;
-    std::string text = (k[1] & 0x80) ? "-0." : "0.";
+    char text[40];
+    size_t p = 0;
+    if (k[1] & 0x80)
+        text[p++] = '-';
+    text[p++] = '0';
+    text[p++] = '.';
     for (int d = 0; d < 20; ++d) {
         const int v = (d % 2 == 0) ? (k[2 + d / 2] >> 4) : (k[2 + d / 2] & 0x0F);
-        text.push_back(static_cast<char>('0' + std::min(v, 9)));
+        text[p++] = static_cast<char>('0' + std::min(v, 9));
     }
-    text += "e" + std::to_string(static_cast<int>(k[0]) - 0x34);
-    return std::strtod(text.c_str(), nullptr);
+    std::snprintf(text + p, sizeof text - p, "e%d", static_cast<int>(k[0]) - 0x34);
+    return std::strtod(text, nullptr);
 }
 
 std::string dateKey(const Value &v)
