@@ -1,0 +1,126 @@
+#include "app/Application.h"
+
+#include "queries/Purge.h"
+#include "queries/windows/ProgressWindow.h"
+#include "reports/windows/TFListado.h"
+#include "shell/MainMenuRules.h"
+#include "shell/windows/AboutBox.h"
+#include "shell/windows/FMenu.h"
+#include "shell/windows/InfoWnd.h"
+#include "store/Tdm.h"
+#include "ui/QtUi.h"
+
+#include <QApplication>
+#include <QStatusBar>
+#include <QTimer>
+
+#include <cmath>
+
+namespace tav::app {
+
+Application::Application(std::filesystem::path programDir) : m_dir(std::move(programDir)) {}
+
+Application::~Application()
+{
+    // Windows bound to the data module go before it.
+    m_listado.reset();
+    m_info.reset();
+    m_about.reset();
+    m_menu.reset();
+    m_dm.reset();
+}
+
+bool Application::create()
+{
+    m_ui = std::make_unique<ui::QtUi>();
+    m_dm = std::make_unique<store::Tdm>(m_dir, *m_ui, m_clock);
+    m_menu = std::make_unique<shell::FMenu>(*m_dm, *m_ui);
+    m_ui->setStatusBar(m_menu->statusBar());
+    m_dm->deleteFile(QStringLiteral("edit.tif"));
+    m_dm->deleteFile(QStringLiteral("edit.zip"));
+
+    store::Tdm::StartResult result;
+    {
+        queries::TFReindex reindexWindow;
+        reindexWindow.show();
+        result = m_dm->startUp([&](int percent) { reindexWindow.setProgress(percent); });
+        reindexWindow.close();
+    }
+
+    m_about = std::make_unique<shell::AboutBox>(m_menu.get());
+    m_info = std::make_unique<shell::InfoWnd>();
+    m_listado = std::make_unique<reports::TFListado>(m_menu.get());
+    wireCommands();
+    connect(m_menu.get(), &shell::FMenu::closing, this, &Application::onClosing);
+    return result == store::Tdm::StartResult::Ready;
+}
+
+void Application::wireCommands()
+{
+    using C = shell::FMenu::Command;
+    m_menu->setCommand(C::About, [this] {
+        m_about->setVersionText(m_menu->versionText());
+        m_about->exec();
+    });
+    m_menu->setCommand(C::UnsentPersonal, [this] { showUnsentPersonal(); });
+    m_menu->setCommand(C::Reindex, [this] { runReindexFromMenu(); });
+}
+
+bool Application::showMain()
+{
+    m_menu->showMaximized();
+    m_dm->programVersion = shell::MainMenuRules::versionFromLabel(m_menu->versionText());
+    if (m_dm->initialized && m_dm->timerIntervalMs > 0)
+        m_dm->Timer.start();
+    return true;
+}
+
+void Application::showUnsentPersonal()
+{
+    store::Dataset &pedp = *m_dm->pedp;
+    m_listado->setWindowTitle(QStringLiteral("Pedidos personales sin enviar"));
+    m_listado->clearLines();
+    m_listado->addLine(QStringLiteral("Pedidos personales sin enviar"));
+    m_listado->addLine(QStringLiteral("============================="));
+    m_listado->setRange(1, pedp.recordCount());
+    m_listado->setPosition(1);
+    m_listado->show();
+    for (int pos = 0; pos < pedp.recordCount(); ++pos) {
+        if (pedp.valueAt(pos, pedp.field(QStringLiteral("C_EST")).index()).toString() == QLatin1String("I"))
+            m_listado->addLine(QString::number(
+                std::llround(pedp.valueAt(pos, pedp.field(QStringLiteral("C_PED")).index()).toDouble())));
+        m_listado->stepIt();
+    }
+}
+
+void Application::runReindexFromMenu()
+{
+    bool ok = false;
+    {
+        queries::TFReindex window(m_menu.get());
+        window.show();
+        ok = m_dm->reindex([&](int percent) { window.setProgress(percent); });
+        window.close();
+    }
+    if (ok)
+        m_ui->information(QStringLiteral("Finalizó el ordenamiento exitosamente"));
+    else
+        QTimer::singleShot(0, qApp, &QCoreApplication::quit);
+}
+
+void Application::onClosing()
+{
+    m_dm->Timer.stop();
+    for (const char *f : {"huella.tif", "ped.dat", "edit.tif", "edit.zip"})
+        m_dm->deleteFile(QString::fromLatin1(f));
+    queries::TFPurgReg purgeWindow;
+    purgeWindow.show();
+    try {
+        queries::Purge(*m_dm).run([&](int percent) { purgeWindow.setProgress(percent); });
+    } catch (const std::exception &e) {
+        m_ui->error(QString::fromUtf8(e.what()));
+    }
+    purgeWindow.close();
+}
+
+} // namespace tav::app

@@ -1,0 +1,63 @@
+#pragma once
+
+#include "store/Clock.h"
+
+#include <QObject>
+
+#include <filesystem>
+#include <memory>
+
+namespace tav::store {
+class Tdm;
+}
+namespace tav::ui {
+class QtUi;
+}
+namespace tav::shell {
+class FMenu;
+class AboutBox;
+class InfoWnd;
+} // namespace tav::shell
+namespace tav::reports {
+class TFListado;
+}
+
+namespace tav::app {
+
+// The program's windows and data module, created in the start-up order and freed at the end.
+class Application : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit Application(std::filesystem::path programDir);
+    ~Application() override;
+
+    // Creates the main window and the data module (which prepares the storage), then every other window.
+    // False when the program must end right away.
+    bool create();
+    // Shows the main window and asks for the login; false when the program must end.
+    bool showMain();
+
+    shell::FMenu &mainWindow() const { return *m_menu; }
+    store::Tdm &dm() const { return *m_dm; }
+
+    // The listing of unsent personal requests.
+    void showUnsentPersonal();
+    void runReindexFromMenu();
+
+private:
+    void onClosing();
+    void wireCommands();
+
+    std::filesystem::path m_dir;
+    store::Clock m_clock;
+    std::unique_ptr<ui::QtUi> m_ui;
+    std::unique_ptr<shell::FMenu> m_menu;
+    std::unique_ptr<store::Tdm> m_dm;
+    std::unique_ptr<shell::AboutBox> m_about;
+    std::unique_ptr<shell::InfoWnd> m_info;
+    std::unique_ptr<reports::TFListado> m_listado;
+};
+
+} // namespace tav::app

@@ -1,0 +1,84 @@
+#include "app/Screenshots.h"
+
+#include "app/Application.h"
+#include "queries/windows/ProgressWindow.h"
+#include "reports/windows/TFListado.h"
+#include "shell/windows/AboutBox.h"
+#include "shell/windows/FMenu.h"
+#include "shell/windows/InfoWnd.h"
+#include "store/Tdm.h"
+#include "ui/QtUi.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QPixmap>
+
+namespace tav::app {
+
+namespace {
+
+bool save(QWidget &w, const std::filesystem::path &outDir, const QString &name, QTextStream &out)
+{
+    w.show();
+    QApplication::processEvents();
+    const QString file = QString::fromStdString((outDir / name.toStdString()).string()) + QStringLiteral(".png");
+    const bool ok = w.grab().save(file);
+    out << (ok ? "  " : "  ERROR ") << file << Qt::endl;
+    w.hide();
+    return ok;
+}
+
+} // namespace
+
+int screenshotsJob(const std::filesystem::path &programDir, const std::filesystem::path &outDir, QTextStream &out)
+{
+    QDir().mkpath(QString::fromStdString(outDir.string()));
+    ui::QtUi ui;
+    store::Clock clock;
+    store::Tdm dm(programDir, ui, clock);
+    if (dm.startUp() != store::Tdm::StartResult::Ready) {
+        out << "La oficina no pudo iniciarse." << Qt::endl;
+        return 1;
+    }
+    int failures = 0;
+    {
+        shell::FMenu menu(dm, ui);
+        menu.resize(1100, 720);
+        menu.setStatusText(QStringLiteral("Listo"));
+        menu.setLoggedUser(QStringLiteral("admin"));
+        failures += !save(menu, outDir, QStringLiteral("FMenu"), out);
+    }
+    {
+        shell::AboutBox about;
+        about.setVersionText(QStringLiteral("Versión 2.32"));
+        failures += !save(about, outDir, QStringLiteral("AboutBox"), out);
+    }
+    {
+        shell::InfoWnd info;
+        info.begin(QStringLiteral("Armando la ficha decadactilar"));
+        info.step(QStringLiteral("Componiendo los dedos"));
+        info.stepDone();
+        info.step(QStringLiteral("Grabando la ficha"));
+        failures += !save(info, outDir, QStringLiteral("InfoWnd"), out);
+    }
+    {
+        reports::TFListado listado;
+        listado.setWindowTitle(QStringLiteral("Pedidos personales sin enviar"));
+        listado.addLine(QStringLiteral("Pedidos personales sin enviar"));
+        listado.addLine(QStringLiteral("============================="));
+        listado.setRange(1, 10);
+        listado.setPosition(10);
+        failures += !save(listado, outDir, QStringLiteral("TFListado"), out);
+    }
+    {
+        queries::TFReindex reindex;
+        reindex.setProgress(60);
+        failures += !save(reindex, outDir, QStringLiteral("TFReindex"), out);
+        queries::TFPurgReg purge;
+        purge.setProgress(48);
+        failures += !save(purge, outDir, QStringLiteral("TFPurgReg"), out);
+    }
+    return failures == 0 ? 0 : 1;
+}
+
+} // namespace tav::app

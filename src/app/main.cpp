@@ -1,0 +1,132 @@
+// TAV Regional: the program entry. Command-line jobs for administrators run without a display;
+// otherwise the program makes its directory current, lets a running copy take over, and starts.
+
+#include "app/Application.h"
+#include "app/Jobs.h"
+#include "app/Screenshots.h"
+#include "shell/windows/FMenu.h"
+
+#include "platform/instance/SingleInstance.h"
+#include "platform/os/NoCasePath.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QLocale>
+#include <QMessageBox>
+#include <QTextStream>
+#include <QTimer>
+
+#include <cstdio>
+#include <filesystem>
+
+namespace {
+
+void usage(QTextStream &out)
+{
+    out << "Uso: tavregional [--dir DIRECTORIO]\n"
+           "       tavregional --init-office DIRECTORIO\n"
+           "       tavregional [--dir DIRECTORIO] --reindex | --purge | --check\n"
+           "       tavregional [--dir DIRECTORIO] --screenshots CARPETA\n"
+        << Qt::endl;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QStringList args;
+    for (int i = 1; i < argc; ++i)
+        args << QString::fromLocal8Bit(argv[i]);
+
+    QString dirArg, job, jobArg;
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        const QString &a = args.at(i);
+        auto next = [&]() -> QString { return i + 1 < args.size() ? args.at(++i) : QString(); };
+        if (a == QLatin1String("--dir"))
+            dirArg = next();
+        else if (a == QLatin1String("--init-office") || a == QLatin1String("--screenshots")) {
+            job = a;
+            jobArg = next();
+        } else if (a == QLatin1String("--reindex") || a == QLatin1String("--purge") || a == QLatin1String("--check"))
+            job = a;
+        else if (a == QLatin1String("--help") || a == QLatin1String("-h"))
+            job = QStringLiteral("--help");
+        else {
+            QTextStream err(stderr);
+            err << "Argumento desconocido: " << a << Qt::endl;
+            usage(err);
+            return 2;
+        }
+    }
+
+    // Jobs without a display work offscreen.
+    if (!job.isEmpty())
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("TAV - Regional"));
+    QApplication::setApplicationDisplayName(QStringLiteral("TAV - Regional"));
+    // Dates and numbers are written with explicit formats ("dd/MM/yyyy"); the rest follows no workstation locale.
+    QLocale::setDefault(QLocale::c());
+
+    QTextStream out(stdout);
+    const std::filesystem::path exeDir = QCoreApplication::applicationDirPath().toStdString();
+    std::filesystem::path programDir = dirArg.isEmpty() ? exeDir : std::filesystem::path(dirArg.toStdString());
+    std::error_code ec;
+    programDir = std::filesystem::absolute(programDir, ec);
+
+    if (job == QLatin1String("--help")) {
+        usage(out);
+        return 0;
+    }
+    if (job == QLatin1String("--init-office")) {
+        if (jobArg.isEmpty()) {
+            usage(out);
+            return 2;
+        }
+        return tav::app::initOfficeJob(jobArg.toStdString(), exeDir, out);
+    }
+    if (!std::filesystem::is_directory(programDir, ec)) {
+        out << "No existe el directorio del programa: " << QString::fromStdString(programDir.string()) << Qt::endl;
+        return 2;
+    }
+    QDir::setCurrent(QString::fromStdString(programDir.string()));
+    if (job == QLatin1String("--reindex"))
+        return tav::app::reindexJob(programDir, out);
+    if (job == QLatin1String("--purge"))
+        return tav::app::purgeJob(programDir, out);
+    if (job == QLatin1String("--check"))
+        return tav::app::checkJob(programDir, out);
+    if (job == QLatin1String("--screenshots")) {
+        if (jobArg.isEmpty()) {
+            usage(out);
+            return 2;
+        }
+        return tav::app::screenshotsJob(programDir, jobArg.toStdString(), out);
+    }
+
+    if (!tav::os::findFileNoCase(programDir, "PED.DBF")) {
+        const QString text = QStringLiteral("No se encuentran las tablas de la oficina en %1.\n"
+                                            "Cree una oficina nueva con: tavregional --init-office DIRECTORIO")
+                                 .arg(QString::fromStdString(programDir.string()));
+        QMessageBox::critical(nullptr, QStringLiteral("Error"), text);
+        return 1;
+    }
+
+    // A second copy brings the first to the front and ends before touching any table.
+    tav::instance::SingleInstance instance(QString::fromStdString(programDir.string()));
+    if (!instance.claim())
+        return 0;
+
+    tav::app::Application program(programDir);
+    QObject::connect(&instance, &tav::instance::SingleInstance::activationRequested, &program, [&program] {
+        auto &w = program.mainWindow();
+        w.setWindowState((w.windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
+        w.raise();
+        w.activateWindow();
+    });
+    const bool ready = program.create();
+    if (!program.showMain() || !ready) {
+        QTimer::singleShot(0, &app, &QCoreApplication::quit);
+    }
+    return QApplication::exec();
+}
