@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, makes a demo office in ./demo if there is none, and starts the program on it.
+#   ./run.sh                 the program on ./demo
+#   ./run.sh --dir OFFICE    the program on another office directory
+set -euo pipefail
+cd "$(dirname "$0")"
+
+./scripts/install-deps.sh
+cmake --preset dev >/dev/null
+cmake --build --preset dev -j "$(nproc)"
+
+program=build/dev/bin/tavregional
+if [ "${1:-}" = "--dir" ] && [ -n "${2:-}" ]; then
+  office="$2"
+else
+  office="$PWD/demo"
+  if [ ! -e "$office/PED.DBF" ] && [ ! -e "$office/ped.dbf" ]; then
+    "$program" --init-office "$office"
+  fi
+fi
+
+if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ] && [ -z "${QT_QPA_PLATFORM:-}" ]; then
+  echo "No hay pantalla (DISPLAY): se muestra el estado de las tablas de la oficina." >&2
+  exec "$program" --dir "$office" --check
+fi
+exec "$program" --dir "$office"
