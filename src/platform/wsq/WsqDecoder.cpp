@@ -470,9 +470,9 @@ done:
     const Sample scale = static_cast<Sample>(f.scale);
     const Sample mean = static_cast<Sample>(f.mean);
     for (std::size_t i = 0; i < m_plane.size(); ++i) {
-        Sample v = m_plane[i] * scale + mean;
-        v = std::floor(v + Sample{0.5f});
-        img.pixels[i] = static_cast<std::uint8_t>(!(v > 0) ? 0 : (v > 255 ? 255 : v)); // NaN gives 0
+        // Rounded half up and limited to 0..255 (a NaN from absurd filters gives 0).
+        const Sample v = m_plane[i] * scale + mean + Sample{0.5f};
+        img.pixels[i] = !(v >= 1) ? 0 : (v >= 255 ? 255 : static_cast<std::uint8_t>(v));
     }
     return img;
 }

@@ -86,32 +86,32 @@ class BitWriter
 {
 public:
     explicit BitWriter(std::vector<std::uint8_t> &out) : m_out(out) {}
+    // Appends the low n bits of bits (n <= 16), most significant first.
     void put(std::uint32_t bits, int n)
     {
-        for (int i = n - 1; i >= 0; --i) {
-            m_acc = static_cast<std::uint8_t>((m_acc << 1) | ((bits >> i) & 1U));
-            if (++m_count == 8)
-                flushByte();
+        m_acc = (m_acc << n) | (bits & ((1U << n) - 1));
+        m_count += n;
+        while (m_count >= 8) {
+            m_count -= 8;
+            emit(static_cast<std::uint8_t>(m_acc >> m_count));
         }
     }
     // Pads the last byte with 1-bits.
     void finish()
     {
-        while (m_count != 0)
-            put(1, 1);
+        if (m_count > 0)
+            put((1U << (8 - m_count)) - 1, 8 - m_count);
     }
 
 private:
-    void flushByte()
+    void emit(std::uint8_t b)
     {
-        m_out.push_back(m_acc);
-        if (m_acc == 0xFF)
+        m_out.push_back(b);
+        if (b == 0xFF)
             m_out.push_back(0x00);
-        m_acc = 0;
-        m_count = 0;
     }
     std::vector<std::uint8_t> &m_out;
-    std::uint8_t m_acc = 0;
+    std::uint64_t m_acc = 0;
     int m_count = 0;
 };
 
@@ -305,9 +305,12 @@ std::vector<std::uint8_t> encode(std::span<const std::uint8_t> pixels, int width
     if (!(range > 0))
         range = 1; // a flat image: every coefficient is zero
 
+    std::array<Sample, 256> normalised;
+    for (int v = 0; v < 256; ++v)
+        normalised[static_cast<std::size_t>(v)] = static_cast<Sample>((v - mean) / range);
     std::vector<Sample> plane(count);
     for (std::size_t i = 0; i < count; ++i)
-        plane[i] = static_cast<Sample>((pixels[i] - mean) / range);
+        plane[i] = normalised[pixels[i]];
 
     const HalfFilter loFilter = asStored(FilterBank::standardLowpass());
     const HalfFilter hiFilter = asStored(FilterBank::standardHighpass());
@@ -371,11 +374,11 @@ std::vector<std::uint8_t> encode(std::span<const std::uint8_t> pixels, int width
                 const Sample *row = plane.data() + static_cast<std::ptrdiff_t>(r.y + y) * width + r.x;
                 for (int x = 0; x < r.w; ++x) {
                     const double a = row[x];
-                    long p = 0;
+                    long p = 0; // truncation is floor for the non-negative quotients
                     if (a > halfZ)
-                        p = static_cast<long>(std::floor((a - halfZ) / binW)) + 1;
+                        p = static_cast<long>(std::min((a - halfZ) / binW, 1e9)) + 1;
                     else if (a < -halfZ)
-                        p = static_cast<long>(std::ceil((a + halfZ) / binW)) - 1;
+                        p = -static_cast<long>(std::min((-a - halfZ) / binW, 1e9)) - 1;
                     if (p == 0) {
                         ++run;
                         continue;

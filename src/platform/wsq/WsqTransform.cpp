@@ -165,10 +165,10 @@ FilterBank::Symmetry FilterBank::highSymmetry(int n) const
     return {(a2 - c2) / 2, m_even ? n : n - 1, m_even, m_hiPhase};
 }
 
-Sample FilterBank::extended(const Sample *band, int count, const Symmetry &s, int m)
+bool FilterBank::source(int count, const Symmetry &s, int m, int &k, Sample &sign)
 {
     int u = 0;
-    Sample sign = 1;
+    sign = 1;
     if (s.span > 0) {
         const int period = 2 * s.span;
         u = ((m - s.left) % period + period) % period;
@@ -178,81 +178,125 @@ Sample FilterBank::extended(const Sample *band, int count, const Symmetry &s, in
                 sign = -1;
         }
         if (s.antisymmetric && (u == 0 || u == s.span))
-            return 0;
+            return false;
     }
     const int pos = s.left + u;
     if (((pos - s.phase) & 1) != 0)
-        return 0;
-    const int k = (pos - s.phase) >> 1;
-    return (k >= 0 && k < count) ? sign * band[k] : Sample{0};
+        return false;
+    k = (pos - s.phase) >> 1;
+    return k >= 0 && k < count;
 }
 
-void FilterBank::analyse(Sample *x, int n, int step, bool inverted, std::vector<Sample> &scratch) const
+namespace {
+
+constexpr int kStrip = 32; // columns filtered together
+
+// out[l] = sum_i taps[i] * src[i * lanes + l] for every lane.
+template <int Lanes>
+inline void filterFixed(Sample *out, const Sample *__restrict src, const Sample *__restrict taps, int tapCount)
 {
-    if (n < 1)
+    Sample acc[Lanes] = {};
+    for (int i = 0; i < tapCount; ++i) {
+        const Sample t = taps[i];
+        const Sample *s = src + static_cast<std::ptrdiff_t>(i) * Lanes;
+        for (int l = 0; l < Lanes; ++l)
+            acc[l] += t * s[l];
+    }
+    for (int l = 0; l < Lanes; ++l)
+        out[l] = acc[l];
+}
+
+inline void filterLanes(Sample *out, const Sample *__restrict src, const Sample *__restrict taps, int tapCount,
+                        int lanes)
+{
+    if (lanes == 1) {
+        filterFixed<1>(out, src, taps, tapCount);
+    } else if (lanes == kStrip) {
+        filterFixed<kStrip>(out, src, taps, tapCount);
+    } else {
+        Sample acc[kStrip] = {};
+        for (int i = 0; i < tapCount; ++i) {
+            const Sample t = taps[i];
+            const Sample *s = src + static_cast<std::ptrdiff_t>(i) * lanes;
+            for (int l = 0; l < lanes; ++l)
+                acc[l] += t * s[l];
+        }
+        for (int l = 0; l < lanes; ++l)
+            out[l] = acc[l];
+    }
+}
+
+// Copies one position of every lane.
+inline void copyLanes(const Sample *from, int lanes, Sample *to)
+{
+    if (lanes == 1)
+        *to = *from;
+    else
+        std::copy_n(from, lanes, to);
+}
+
+} // namespace
+
+void FilterBank::analyse(Sample *x, int n, std::ptrdiff_t stride, int lanes, bool inverted,
+                         std::vector<Sample> &scratch) const
+{
+    if (n < 1 || lanes < 1)
         return;
     const int margin = m_margin;
-    scratch.resize(static_cast<std::size_t>(n + 2 * margin) + static_cast<std::size_t>(n));
-    Sample *e = scratch.data() + margin; // extended input, e[-margin .. n + margin)
-    for (int p = -margin; p < n + margin; ++p)
-        e[p] = x[static_cast<std::ptrdiff_t>(m_even ? reflectHalf(p, n) : reflectWhole(p, n)) * step];
+    const std::ptrdiff_t L = lanes;
+    scratch.resize(static_cast<std::size_t>((n + 2 * margin) * L));
+    Sample *e = scratch.data() + margin * L; // extended input, positions -margin .. n + margin
+    for (int p = -margin; p < n + margin; ++p) {
+        const int r = (p >= 0 && p < n) ? p : (m_even ? reflectHalf(p, n) : reflectWhole(p, n));
+        copyLanes(x + r * stride, lanes, e + p * L);
+    }
     const int nLow = (n + 1) / 2;
     const int nHigh = n / 2;
-    Sample *lowOut = x + static_cast<std::ptrdiff_t>(inverted ? nHigh : 0) * step;
-    Sample *highOut = x + static_cast<std::ptrdiff_t>(inverted ? 0 : nLow) * step;
+    Sample *lowOut = x + (inverted ? nHigh : 0) * stride;
+    Sample *highOut = x + (inverted ? 0 : nLow) * stride;
     const int loLen = static_cast<int>(m_lo.size());
     const int hiLen = static_cast<int>(m_hi.size());
-    for (int k = 0; k < nLow; ++k) {
-        const Sample *src = e + 2 * k + m_loPhase + m_loStart;
-        Sample acc = 0;
-        for (int i = 0; i < loLen; ++i)
-            acc += m_lo[static_cast<std::size_t>(i)] * src[i];
-        lowOut[static_cast<std::ptrdiff_t>(k) * step] = acc;
-    }
-    for (int k = 0; k < nHigh; ++k) {
-        const Sample *src = e + 2 * k + m_hiPhase + m_hiStart;
-        Sample acc = 0;
-        for (int i = 0; i < hiLen; ++i)
-            acc += m_hi[static_cast<std::size_t>(i)] * src[i];
-        highOut[static_cast<std::ptrdiff_t>(k) * step] = acc;
-    }
+    for (int k = 0; k < nLow; ++k)
+        filterLanes(lowOut + k * stride, e + (2 * k + m_loPhase + m_loStart) * L, m_lo.data(), loLen, lanes);
+    for (int k = 0; k < nHigh; ++k)
+        filterLanes(highOut + k * stride, e + (2 * k + m_hiPhase + m_hiStart) * L, m_hi.data(), hiLen, lanes);
 }
 
-void FilterBank::synthesise(Sample *x, int n, int step, bool inverted, std::vector<Sample> &scratch) const
+void FilterBank::synthesise(Sample *x, int n, std::ptrdiff_t stride, int lanes, bool inverted,
+                            std::vector<Sample> &scratch) const
 {
-    if (n < 1)
+    if (n < 1 || lanes < 1)
         return;
     const int margin = m_margin;
+    const std::ptrdiff_t L = lanes;
     const int nLow = (n + 1) / 2;
     const int nHigh = n / 2;
-    scratch.resize(static_cast<std::size_t>(n + 2 * margin) + static_cast<std::size_t>(n));
-    Sample *low = scratch.data() + n + 2 * margin; // copies of the bands
-    Sample *high = low + nLow;
-    const Sample *lowIn = x + static_cast<std::ptrdiff_t>(inverted ? nHigh : 0) * step;
-    const Sample *highIn = x + static_cast<std::ptrdiff_t>(inverted ? 0 : nLow) * step;
-    for (int k = 0; k < nLow; ++k)
-        low[k] = lowIn[static_cast<std::ptrdiff_t>(k) * step];
-    for (int k = 0; k < nHigh; ++k)
-        high[k] = highIn[static_cast<std::ptrdiff_t>(k) * step];
-
-    Sample *e = scratch.data() + margin;
+    const Sample *lowIn = x + (inverted ? nHigh : 0) * stride;
+    const Sample *highIn = x + (inverted ? 0 : nLow) * stride;
+    scratch.resize(static_cast<std::size_t>((n + 2 * margin) * L));
+    Sample *e = scratch.data() + margin * L; // both bands interleaved and extended
     const Symmetry ls = lowSymmetry(n);
     const Symmetry hs = highSymmetry(n);
     for (int p = -margin; p < n + margin; ++p) {
         const bool isLow = ((p - m_loPhase) & 1) == 0;
-        const Sample *band = isLow ? low : high;
+        const Sample *band = isLow ? lowIn : highIn;
         const int count = isLow ? nLow : nHigh;
-        const int k = (p - (isLow ? m_loPhase : m_hiPhase)) >> 1;
-        e[p] = (k >= 0 && k < count) ? band[k] : extended(band, count, isLow ? ls : hs, p);
+        int k = (p - (isLow ? m_loPhase : m_hiPhase)) >> 1;
+        Sample sign = 1;
+        Sample *dst = e + p * L;
+        if (k >= 0 && k < count) {
+            copyLanes(band + k * stride, lanes, dst);
+        } else if (source(count, isLow ? ls : hs, p, k, sign)) {
+            for (int l = 0; l < lanes; ++l)
+                dst[l] = sign * band[k * stride + l];
+        } else {
+            std::fill_n(dst, lanes, Sample{0});
+        }
     }
     for (int m = 0; m < n; ++m) {
         const int parity = m & 1;
-        const std::vector<Sample> &taps = m_syn[parity];
-        const Sample *src = e + m + m_synStart[parity];
-        Accumulator acc = 0;
-        for (std::size_t i = 0; i < taps.size(); ++i)
-            acc += taps[i] * src[i];
-        x[static_cast<std::ptrdiff_t>(m) * step] = static_cast<Sample>(acc);
+        filterLanes(x + m * stride, e + (m + m_synStart[parity]) * L, m_syn[parity].data(),
+                    static_cast<int>(m_syn[parity].size()), lanes);
     }
 }
 
@@ -261,11 +305,11 @@ void FilterBank::forward(Sample *plane, int width, const Layout &layout) const
     std::vector<Sample> scratch;
     for (const SplitNode &node : layout.splits) {
         const Rect &r = node.area;
+        Sample *origin = plane + static_cast<std::ptrdiff_t>(r.y) * width + r.x;
         for (int y = 0; y < r.h; ++y)
-            analyse(plane + static_cast<std::ptrdiff_t>(r.y + y) * width + r.x, r.w, 1, node.invertRows, scratch);
-        for (int x = 0; x < r.w; ++x)
-            analyse(plane + static_cast<std::ptrdiff_t>(r.y) * width + r.x + x, r.h, width, node.invertColumns,
-                    scratch);
+            analyse(origin + static_cast<std::ptrdiff_t>(y) * width, r.w, 1, 1, node.invertRows, scratch);
+        for (int x = 0; x < r.w; x += kStrip)
+            analyse(origin + x, r.h, width, std::min(kStrip, r.w - x), node.invertColumns, scratch);
     }
 }
 
@@ -274,11 +318,11 @@ void FilterBank::inverse(Sample *plane, int width, const Layout &layout) const
     std::vector<Sample> scratch;
     for (auto it = layout.splits.rbegin(); it != layout.splits.rend(); ++it) {
         const Rect &r = it->area;
-        for (int x = 0; x < r.w; ++x)
-            synthesise(plane + static_cast<std::ptrdiff_t>(r.y) * width + r.x + x, r.h, width, it->invertColumns,
-                       scratch);
+        Sample *origin = plane + static_cast<std::ptrdiff_t>(r.y) * width + r.x;
+        for (int x = 0; x < r.w; x += kStrip)
+            synthesise(origin + x, r.h, width, std::min(kStrip, r.w - x), it->invertColumns, scratch);
         for (int y = 0; y < r.h; ++y)
-            synthesise(plane + static_cast<std::ptrdiff_t>(r.y + y) * width + r.x, r.w, 1, it->invertRows, scratch);
+            synthesise(origin + static_cast<std::ptrdiff_t>(y) * width, r.w, 1, 1, it->invertRows, scratch);
     }
 }
 

@@ -10,7 +10,6 @@ namespace tav::wsq {
 
 // Arithmetic type of the transform and of the dequantised coefficients.
 using Sample = float;
-using Accumulator = double;
 
 // A filter as stored in a file: the taps from the centre outward. An odd length is whole-sample
 // symmetric; an even length is half-sample symmetric (the highpass antisymmetric).
@@ -30,10 +29,13 @@ public:
     static HalfFilter standardLowpass();
     static HalfFilter standardHighpass();
 
-    // One line of n samples at x (step apart) becomes ceil(n/2) low and floor(n/2) high coefficients,
-    // written back in place, high first when inverted. scratch is reused between calls.
-    void analyse(Sample *x, int n, int step, bool inverted, std::vector<Sample> &scratch) const;
-    void synthesise(Sample *x, int n, int step, bool inverted, std::vector<Sample> &scratch) const;
+    // Lines of n samples become ceil(n/2) low and floor(n/2) high coefficients, written back in place,
+    // high first when inverted (and back). Sample i of lane l is x[i * stride + l]: a row is one lane
+    // with stride 1, a strip of neighbouring columns is many lanes with the row width as stride.
+    // scratch is reused between calls.
+    void analyse(Sample *x, int n, std::ptrdiff_t stride, int lanes, bool inverted, std::vector<Sample> &scratch) const;
+    void synthesise(Sample *x, int n, std::ptrdiff_t stride, int lanes, bool inverted,
+                    std::vector<Sample> &scratch) const;
 
     // Transforms of the whole plane (width samples per row) along the split tree.
     void forward(Sample *plane, int width, const Layout &layout) const;
@@ -49,8 +51,9 @@ private:
         bool antisymmetric = false;
         int phase = 0;
     };
-    // The value at position m of the band's filtered line, from its kept samples.
-    static Sample extended(const Sample *band, int count, const Symmetry &s, int m);
+    // Where the value at position m of a band's filtered line comes from: kept sample *k times *sign,
+    // or nothing (false: the value is zero).
+    static bool source(int count, const Symmetry &s, int m, int &k, Sample &sign);
     Symmetry lowSymmetry(int n) const;
     Symmetry highSymmetry(int n) const;
 
