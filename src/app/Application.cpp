@@ -14,8 +14,6 @@
 #include <QStatusBar>
 #include <QTimer>
 
-#include <cmath>
-
 namespace tav::app {
 
 Application::Application(std::filesystem::path programDir) : m_dir(std::move(programDir)) {}
@@ -77,20 +75,7 @@ bool Application::showMain()
 
 void Application::showUnsentPersonal()
 {
-    store::Dataset &pedp = *m_dm->pedp;
-    m_listado->setWindowTitle(QStringLiteral("Pedidos personales sin enviar"));
-    m_listado->clearLines();
-    m_listado->addLine(QStringLiteral("Pedidos personales sin enviar"));
-    m_listado->addLine(QStringLiteral("============================="));
-    m_listado->setRange(1, pedp.recordCount());
-    m_listado->setPosition(1);
-    m_listado->show();
-    for (int pos = 0; pos < pedp.recordCount(); ++pos) {
-        if (pedp.valueAt(pos, pedp.field(QStringLiteral("C_EST")).index()).toString() == QLatin1String("I"))
-            m_listado->addLine(QString::number(
-                std::llround(pedp.valueAt(pos, pedp.field(QStringLiteral("C_PED")).index()).toDouble())));
-        m_listado->stepIt();
-    }
+    m_listado->fillUnsentPersonal(*m_dm->pedp);
 }
 
 void Application::runReindexFromMenu()

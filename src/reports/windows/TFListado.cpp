@@ -1,8 +1,12 @@
 #include "reports/windows/TFListado.h"
 
+#include "store/Dataset.h"
+
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QVBoxLayout>
+
+#include <cmath>
 
 namespace tav::reports {
 
@@ -49,6 +53,28 @@ void TFListado::setPosition(int position)
 void TFListado::stepIt()
 {
     m_progress->setValue(std::min(m_progress->maximum(), m_progress->value() + 1));
+}
+
+} // namespace tav::reports
+
+namespace tav::reports {
+
+void TFListado::fillUnsentPersonal(store::Dataset &pedp)
+{
+    setWindowTitle(QStringLiteral("Pedidos personales sin enviar"));
+    clearLines();
+    addLine(QStringLiteral("Pedidos personales sin enviar"));
+    addLine(QStringLiteral("============================="));
+    setRange(1, pedp.recordCount());
+    setPosition(1);
+    show();
+    const int est = pedp.field(QStringLiteral("C_EST")).index();
+    const int ped = pedp.field(QStringLiteral("C_PED")).index();
+    for (int pos = 0; pos < pedp.recordCount(); ++pos) {
+        if (pedp.valueAt(pos, est).toString() == QLatin1String("I"))
+            addLine(QString::number(std::llround(pedp.valueAt(pos, ped).toDouble())));
+        stepIt();
+    }
 }
 
 } // namespace tav::reports
