@@ -14,7 +14,6 @@
 #include <gtest/gtest.h>
 
 #include <functional>
-#include <memory>
 
 using tav::ui::QtUi;
 using tav::ui::Ui;
@@ -24,18 +23,20 @@ namespace {
 // Runs `act` on the modal dialog as soon as it is shown (polled, at most about three seconds).
 void whenModalShows(std::function<void(QWidget *)> act)
 {
-    auto poll = std::make_shared<std::function<void(int)>>();
-    *poll = [act, poll](int triesLeft) {
-        if (QWidget *modal = QApplication::activeModalWidget()) {
+    auto *timer = new QTimer;
+    timer->setInterval(10);
+    QObject::connect(timer, &QTimer::timeout, timer, [timer, act = std::move(act), triesLeft = 300]() mutable {
+        QWidget *modal = QApplication::activeModalWidget();
+        if (!modal && --triesLeft > 0)
+            return;
+        timer->stop();
+        timer->deleteLater();
+        if (modal)
             act(modal);
-        } else if (triesLeft > 0) {
-            QTimer::singleShot(10, [poll, triesLeft] { (*poll)(triesLeft - 1); });
-        } else {
+        else
             ADD_FAILURE() << "no modal dialog appeared";
-            *poll = nullptr; // break the self-reference
-        }
-    };
-    QTimer::singleShot(0, [poll] { (*poll)(300); });
+    });
+    timer->start();
 }
 
 QStringList buttonTexts(const QMessageBox *box)
