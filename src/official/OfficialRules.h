@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QDate>
+#include <QString>
+
+namespace tav::store {
+class Tdm;
+class Dataset;
+class Field;
+} // namespace tav::store
+
+namespace tav::official {
+
+// The rules of official requests, their aliases, organisations and offence types, bound to the data
+// module's tables so they hold whichever window or job saves a record.
+class OfficialRules
+{
+public:
+    // Binds every handler to the data module's tables.
+    explicit OfficialRules(store::Tdm &dm);
+
+    void pedNewRecord(store::Dataset &ped);
+    void pedC_ORGChange(store::Field &field);
+    void pedAfterEdit(store::Dataset &ped);
+    void pedBeforePost(store::Dataset &ped);
+    void pedBeforeDelete(store::Dataset &ped);
+    void BeforeDelete(store::Dataset &table); // organisations: the confirmation only
+    void orgBeforePost(store::Dataset &org);
+    void supBeforeInsert(store::Dataset &sup);
+    void supBeforePost(store::Dataset &sup);
+    bool tdelFilterRecord(store::Dataset &tdel);
+
+    // The answer button's checks: false after their message when there is nothing to show.
+    bool officialAnswerAvailable();
+    bool personalAnswerAvailable();
+
+    // Whole years of 365 days from the date of birth to today (the office's way of counting ages).
+    static int ageInYears(const QDate &birth, const QDate &today);
+
+private:
+    bool exists(const QString &name) const;
+    void copyOver(const QString &from, const QString &to) const;
+    store::Tdm &m_dm;
+};
+
+} // namespace tav::official
