@@ -67,6 +67,12 @@ size_t Index::upperBoundKey(const std::string &k) const
 
 std::optional<size_t> Index::find(const Value &key) const
 {
+    if (m_field.type == FieldType::Character && key.isString()) {
+        const std::string &s = key.asString();
+        const size_t end = s.find_last_not_of(' ');
+        if (end != std::string::npos && end + 1 > m_keyLen)
+            return std::nullopt; // longer than the field: no key can equal it
+    }
     const std::string k = keyOf(key);
     const size_t pos = lowerBoundKey(k);
     if (pos < m_order.size() && std::memcmp(keyPtr(m_order[pos]), k.data(), m_keyLen) == 0)

@@ -939,6 +939,13 @@ bool Table::isDeleted(uint32_t recno) const
     return flag == '*';
 }
 
+uint32_t Table::deletedCount() const
+{
+    uint32_t deleted = 0;
+    d->scan(1, d->count, [&](uint32_t, const uint8_t *rec) { deleted += rec[0] == '*'; });
+    return deleted;
+}
+
 uint32_t Table::append(const std::vector<Value> &values)
 {
     Impl &m = *d;

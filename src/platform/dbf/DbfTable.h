@@ -150,6 +150,8 @@ public:
     // Loads the memo/binary value of a record read without memos.
     void loadMemo(Record &record, size_t field) const;
     bool isDeleted(uint32_t recno) const;
+    // Records marked as deleted, read in large chunks (what decides whether a pack has work to do).
+    uint32_t deletedCount() const;
 
     // Appends a live record; `values` in field order, missing trailing values are null. Returns its number.
     // Safe against appends of other processes (append lock). Autoincrement fields given null get the next

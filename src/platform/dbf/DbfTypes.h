@@ -3,6 +3,7 @@
 #include <compare>
 #include <cstdint>
 #include <string>
+#include <type_traits>
 #include <variant>
 #include <vector>
 
@@ -76,8 +77,11 @@ public:
     Value(std::string s) : m_v(std::move(s)) {}
     Value(const char *s) : m_v(std::string(s)) {}
     Value(double d) : m_v(d) {}
-    Value(int i) : m_v(static_cast<int64_t>(i)) {}
-    Value(int64_t i) : m_v(i) {}
+    // Any integer type (int, unsigned, long long, size_t ...) is stored as int64_t.
+    template <typename T>
+    requires(std::is_integral_v<T> && !std::is_same_v<T, bool> && !std::is_same_v<T, char>) Value(T i)
+        : m_v(static_cast<int64_t>(i))
+    {}
     Value(Date d) : m_v(d) {}
     Value(DateTime d) : m_v(d) {}
     Value(bool b) : m_v(b) {}

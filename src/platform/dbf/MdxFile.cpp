@@ -428,7 +428,11 @@ MdxContents readMdx(const std::filesystem::path &path, const std::string &dbfBas
     Reader r;
     r.open(path);
     r.parseHeader();
-    if (!dbfBaseName.empty() && upper(r.hdr.dbfName) != upper(dbfBaseName))
+    // The header keeps the table's base name (cut to 8 characters by DOS writers, to 15 by ours).
+    const std::string stored = upper(r.hdr.dbfName), base = upper(dbfBaseName);
+    const bool sameTable = stored.empty() || stored == base ||
+                           (stored.size() >= 8 && base.size() > stored.size() && base.rfind(stored, 0) == 0);
+    if (!dbfBaseName.empty() && !sameTable)
         r.fail("belongs to table \"" + r.hdr.dbfName + "\", not \"" + dbfBaseName + "\"");
     r.parseTagHeaders(fields);
     MdxContents out;

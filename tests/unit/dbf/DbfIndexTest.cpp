@@ -42,6 +42,7 @@ TEST(DbfIndex, OrdersSeeksAndFollowsOwnChanges)
     EXPECT_EQ(num.lowerBound(Value(99)), num.size());
     const Index &name = t.index("NAME");
     EXPECT_EQ(name.find(Value("PEREZ")), std::optional<size_t>(3)); // padded with blanks to the width
+    EXPECT_FALSE(name.find(Value("PEREZ X")).has_value());          // longer than the field: never cut to fit
     EXPECT_EQ(name.findPrefix("PERE"), std::optional<size_t>(2));
     EXPECT_FALSE(name.findPrefix("Z").has_value());
     EXPECT_EQ(t.index("NUMDESC").lowerBound(Value(5)), 2u); // nearest in descending order: first key <= 5
@@ -54,7 +55,7 @@ TEST(DbfIndex, OrdersSeeksAndFollowsOwnChanges)
     EXPECT_FALSE(num.positionOf(1).has_value());
     t.setDeleted(1, false);
     EXPECT_EQ(num.positionOf(1), std::optional<size_t>(1));
-    EXPECT_EQ(t.append({Value(0), Value("A")}), 5u);
+    EXPECT_EQ(t.append({Value(size_t{0}), Value("A")}), 5u); // any integer type makes a number
     EXPECT_EQ(order(num), (std::vector<uint32_t>{4, 5, 1, 3, 2}));
     EXPECT_EQ(order(t.index("NAME")).front(), 5u);
     EXPECT_THROW(t.index("NOPE"), DbfError);
