@@ -143,10 +143,7 @@ void StorageLifecycle::packTable(const QString &file) const
         o.validateIndex = false;
         o.reindexOnClose = false;
         auto t = dbf::Table::open(tablePath(file), dbf::OpenMode::Exclusive, o);
-        bool anyDeleted = false;
-        for (uint32_t r = 1; r <= t.recordCount() && !anyDeleted; ++r)
-            anyDeleted = t.isDeleted(r);
-        if (anyDeleted)
+        if (t.deletedCount() > 0)
             t.pack();
         t.close();
     } catch (const std::exception &e) {
