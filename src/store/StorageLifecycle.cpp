@@ -56,12 +56,16 @@ void StorageLifecycle::restoreIndex(const QString &tableFile) const
 
 QString StorageLifecycle::checkTables() const
 {
+    // Opening validates the production index; the in-memory orders are not needed for that.
+    dbf::OpenOptions probe;
+    probe.loadIndexes = false;
+    probe.reindexOnClose = false;
     for (const auto &def : tableSet()) {
         if (def.file.isEmpty())
             continue;
         try {
             try {
-                dbf::Table::open(tablePath(def.file), dbf::OpenMode::Shared).close();
+                dbf::Table::open(tablePath(def.file), dbf::OpenMode::Shared, probe).close();
                 continue;
             } catch (const std::exception &) {
             }
@@ -71,7 +75,7 @@ QString StorageLifecycle::checkTables() const
                 throw StorageError(("ERROR: Al reparar Mdx - Msg: " + e.text()).toStdString());
             }
             try {
-                dbf::Table::open(tablePath(def.file), dbf::OpenMode::Shared).close();
+                dbf::Table::open(tablePath(def.file), dbf::OpenMode::Shared, probe).close();
             } catch (const std::exception &) {
                 throw StorageError(("ERROR: En la apertura de la tabla " + def.file).toStdString());
             }
