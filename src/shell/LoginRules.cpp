@@ -112,6 +112,13 @@ bool PasswordChange::change(const QString &current, const QString &newPassword, 
         ui.error(QStringLiteral("Las nuevas contraseñas no coinciden"));
         return false;
     }
+    // A character field does not keep trailing blanks (nor zero bytes): a scrambled text ending in one
+    // would be stored shorter, and a shorter password would then open the account too.
+    const QByteArray scrambled = crypto::scramblePassword(newPassword);
+    if (scrambled.endsWith(' ') || scrambled.endsWith('\0')) {
+        ui.error(QStringLiteral("Esa contraseña no se puede guardar. Por favor elija otra"));
+        return false;
+    }
 
     store::Dataset &usu = *m_dm.usu;
     try {
@@ -124,7 +131,7 @@ bool PasswordChange::change(const QString &current, const QString &newPassword, 
             return false;
         }
         usu.edit();
-        usu.field(kPassword).setValue(text::fromCp1252(crypto::scramblePassword(newPassword)));
+        usu.field(kPassword).setValue(text::fromCp1252(scrambled));
         if (!usu.post()) {
             usu.cancel();
             return false;
