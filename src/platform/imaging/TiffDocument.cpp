@@ -94,12 +94,21 @@ bool rebuild(const QString &target, const std::vector<PageItem> &items, QString 
     return true;
 }
 
-// The pages of `path` as items, or false when it cannot be read.
+// The pages of `path` as items, or false when it cannot be read. A document whose chain of pages is broken is
+// refused: rebuilding it would silently drop the pages after the damage.
 bool existingPages(const QString &path, std::vector<PageItem> &items, QString *error)
 {
     const int count = TiffDocument::pageCount(path, error);
     if (count < 0)
         return false;
+    detail::TiffHandle h;
+    bool damaged = !h.openRead(path);
+    if (!damaged)
+        h.directoryCount(&damaged);
+    if (damaged) {
+        setError(error, QStringLiteral("El documento «%1» está dañado; no se modifica (%2)").arg(path, h.lastError()));
+        return false;
+    }
     for (int i = 1; i <= count; ++i)
         items.push_back({path, i, nullptr, {}});
     return true;

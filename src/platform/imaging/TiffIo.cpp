@@ -235,12 +235,15 @@ bool TiffHandle::close()
     return m_state->lastError.isEmpty();
 }
 
-int TiffHandle::directoryCount()
+int TiffHandle::directoryCount(bool *damaged)
 {
     if (!m_tiff)
         return 0;
     const tdir_t current = TIFFCurrentDirectory(m_tiff);
+    m_state->lastError.clear();
     const int n = int(TIFFNumberOfDirectories(m_tiff));
+    if (damaged)
+        *damaged = !m_state->lastError.isEmpty();
     TIFFSetDirectory(m_tiff, current);
     return n;
 }

@@ -29,7 +29,9 @@ public:
 
     TIFF *tiff() const { return m_tiff; }
     qint64 sourceSize() const { return m_sourceSize; }
-    int directoryCount();
+    // Number of pages; `damaged` tells that libtiff met a broken directory chain while counting (the count then
+    // covers only the pages before the damage).
+    int directoryCount(bool *damaged = nullptr);
     bool setPage(int page, QString *error); // 1-based
 
     // libtiff's last error text, or empty.

@@ -3,6 +3,7 @@
 #include "support/TestDir.h"
 #include "unit/imaging/TestImages.h"
 
+#include <QDir>
 #include <QFile>
 
 #include <gtest/gtest.h>
@@ -175,4 +176,39 @@ TEST_F(TiffDocumentTest, RefusedOperationsLeaveTheDocumentAsItWas)
     EXPECT_FALSE(TiffDocument::insertPageFrom(doc, 1, path("absent.tif"), 1, &error));
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     EXPECT_EQ(f.readAll(), before);
+}
+
+TEST_F(TiffDocumentTest, DamagedDocumentIsNotRebuiltAndStaysAsItWas)
+{
+    const QString doc = makeDocument("doc.tif", 3);
+    QFile f(doc);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QByteArray whole = f.readAll();
+    f.close();
+    // Cut the file in the middle of the page data: the directories of later pages are lost or point past the end.
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(whole.left(whole.size() * 2 / 3));
+    f.close();
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QByteArray damaged = f.readAll();
+    f.close();
+
+    // Every page operation refuses it and leaves the bytes as they were.
+    QString error;
+    EXPECT_FALSE(TiffDocument::deletePage(doc, 1, &error));
+    EXPECT_TRUE(error.contains(QStringLiteral("dañado"))) << error.toStdString();
+    EXPECT_FALSE(TiffDocument::appendPage(doc, numberedPage(5), Encoding::tiffGroup4(), &error));
+    EXPECT_FALSE(TiffDocument::rotatePage(doc, 1, 90, &error));
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), damaged);
+    f.close();
+    // What can still be read reads without a crash.
+    const int count = TiffDocument::pageCount(doc);
+    for (int i = 1; i <= count; ++i) {
+        Page page;
+        ImageFile::loadPage(doc, page, nullptr, i);
+    }
+    const QStringList leftovers =
+        QDir(QString::fromStdString(m_dir.path().string())).entryList(QDir::Hidden | QDir::Files);
+    EXPECT_EQ(leftovers, QStringList{QStringLiteral("doc.tif")});
 }
