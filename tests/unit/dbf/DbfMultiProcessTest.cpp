@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 #include <random>
 #include <set>
@@ -138,7 +139,13 @@ TEST(DbfMultiProcess, AProcessKilledDuringSavesLeavesEveryCompletedSave)
     std::map<uint32_t, int> completed; // record -> k
     for (int round = 0; round < 5; ++round) {
         auto child = tav::test::ChildProcess::start(kWorker, {"saveloop", (dir / "ped.dbf").string()});
-        std::this_thread::sleep_for(std::chrono::milliseconds(150 + rng() % 250)); // a save costs a few syncs
+        // Let it complete a few saves, then kill it at a random moment of the next ones.
+        const size_t wanted = 2 + rng() % 4;
+        const auto until = std::chrono::steady_clock::now() + 20s;
+        while (std::count(child.output().begin(), child.output().end(), '\n') < static_cast<long>(wanted) &&
+               std::chrono::steady_clock::now() < until)
+            std::this_thread::sleep_for(1ms);
+        std::this_thread::sleep_for(std::chrono::microseconds(rng() % 15000));
         child.kill();
         for (const auto &line : tav::test::outputLines(child.output())) {
             unsigned recno = 0;
@@ -155,5 +162,5 @@ TEST(DbfMultiProcess, AProcessKilledDuringSavesLeavesEveryCompletedSave)
             EXPECT_EQ(rec.value(3).asString(), "memo " + std::to_string(k));
         }
     }
-    EXPECT_GE(completed.size(), 5u);
+    EXPECT_GE(completed.size(), 10u);
 }
