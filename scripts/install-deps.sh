@@ -8,7 +8,7 @@ PACKAGES=(
   qt6-base-dev qt6-base-dev-tools qt6-httpserver-dev qt6-websockets-dev libqt6sql6-sqlite
   libtiff-dev libjpeg-dev libzip-dev libsane-dev sane-utils libzint-dev libleptonica-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  poppler-utils fonts-dejavu-core xauth xvfb
+  poppler-utils fonts-dejavu-core fonts-liberation xauth xvfb
   python3-dbfread
   clang-format clang-tidy
 )
