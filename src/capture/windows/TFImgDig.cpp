@@ -1,0 +1,503 @@
+#include "capture/windows/TFImgDig.h"
+
+#include "capture/windows/TTwainForm.h"
+#include "platform/imaging/ImageFile.h"
+#include "platform/imaging/TiffDocument.h"
+#include "ui/Ui.h"
+
+#include <QAction>
+#include <QActionGroup>
+#include <QCheckBox>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QPrinter>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QVBoxLayout>
+
+#include <cmath>
+
+namespace tav::capture {
+
+namespace {
+
+const QString kCaption = QStringLiteral("Digitalización de la documentación");
+const QString kProfile = QStringLiteral("Docu.INI");
+
+// Copies `from` over `to` through a sibling file, so a failed copy leaves `to` as it was.
+bool replaceWithCopy(const QString &from, const QString &to)
+{
+    if (!QFileInfo::exists(from))
+        return false;
+    const QString temp = to + QStringLiteral(".part");
+    QFile::remove(temp);
+    if (!QFile::copy(from, temp))
+        return false;
+    QFile::remove(to);
+    if (!QFile::rename(temp, to)) {
+        QFile::remove(temp);
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+TFImgDig::TFImgDig(const QString &programDir, ui::Ui &ui, TTwainForm &twain, QWidget *parent)
+    : QDialog(parent), m_dir(programDir), m_ui(ui), m_twain(twain), m_view(new ImageView), m_pageEdit(new QLineEdit),
+      m_upDown(new QSpinBox), m_zoom(new QSpinBox), m_showInterface(new QCheckBox(QStringLiteral("Mostrar interfaz"))),
+      m_rescan(new QPushButton(QStringLiteral("Digitalizar"))),
+      m_insert(new QPushButton(QStringLiteral("Insertar Página"))),
+      m_add(new QPushButton(QStringLiteral("Agregar Página"))),
+      m_delete(new QPushButton(QStringLiteral("Borrar Página"))),
+      m_fitWidth(new QPushButton(QStringLiteral("Ajustar al Ancho"))),
+      m_fitHeight(new QPushButton(QStringLiteral("Ajustar al Alto"))),
+      m_config(new QPushButton(QStringLiteral("Configurar scanner"))),
+      m_grabar(new QPushButton(QStringLiteral("&Grabar"))), m_cerrar(new QPushButton(QStringLiteral("&Cerrar")))
+{
+    setObjectName(QStringLiteral("FImgDig"));
+    setWindowTitle(kCaption);
+    setDocumentFile(QStringLiteral("test.tif"));
+    m_zoom->setRange(2, 200);
+    m_zoom->setSingleStep(5);
+    m_zoom->setValue(100);
+    m_zoom->setSuffix(QStringLiteral(" %"));
+    m_zoom->setToolTip(QStringLiteral("Factor de Zoom"));
+    m_upDown->setRange(1, 1);
+    m_upDown->setButtonSymbols(QAbstractSpinBox::UpDownArrows);
+    m_upDown->setFixedWidth(20);
+    m_pageEdit->setText(QStringLiteral("0"));
+    m_pageEdit->setFixedWidth(50);
+    m_pageEdit->setToolTip(QStringLiteral("Página"));
+
+    auto *menus = new QMenuBar(this);
+    QMenu *archivo = menus->addMenu(QStringLiteral("&Archivo"));
+    archivo->addAction(QStringLiteral("&Cargar Imagen..."), this, [this] { loadFromDialog(); });
+    archivo->addAction(QStringLiteral("&Imprimir"), this, [this] { printFromDialog(); });
+    archivo->addAction(QStringLiteral("Configuración Scanner"), this, [this] { configureScanner(); });
+    m_interfaceAction = archivo->addAction(QStringLiteral("Interface del scanner"));
+    m_interfaceAction->setCheckable(true);
+    archivo->addSeparator();
+    archivo->addAction(QStringLiteral("&Salir"), this, &QDialog::reject);
+    QMenu *pagina = menus->addMenu(QStringLiteral("&Página"));
+    pagina->addAction(QStringLiteral("&Redigitalizar"), this, [this] { scanCommand(ScanCommand::Rescan); });
+    pagina->addAction(QStringLiteral("&Insertar"), this, [this] { scanCommand(ScanCommand::Insert); });
+    pagina->addAction(QStringLiteral("&Agregar"), this, [this] { scanCommand(ScanCommand::Add); });
+    pagina->addAction(QStringLiteral("&Borrar"), this, [this] { deletePage(); });
+    QMenu *imagen = menus->addMenu(QStringLiteral("&Imagen"));
+    imagen->addAction(QStringLiteral("Rotar a &Izquierda"), this, [this] { rotate(-90); });
+    imagen->addAction(QStringLiteral("Rotar a &Derecha"), this, [this] { rotate(90); });
+    QMenu *ver = menus->addMenu(QStringLiteral("&Ver"));
+    auto *fits = new QActionGroup(this);
+    m_fitWindowAction = ver->addAction(QStringLiteral("Ajustar a la ventana"));
+    m_fitWidthAction = ver->addAction(QStringLiteral("Ajustar al ancho"));
+    m_fitHeightAction = ver->addAction(QStringLiteral("Ajustar al alto"));
+    m_freeAction = ver->addAction(QStringLiteral("Tamaño libre"));
+    for (QAction *a : {m_fitWindowAction, m_fitWidthAction, m_fitHeightAction, m_freeAction}) {
+        a->setCheckable(true);
+        fits->addAction(a);
+    }
+    m_fitWidthAction->setChecked(true);
+    connect(m_fitWindowAction, &QAction::triggered, this, [this] { setFitMode(FitMode::Window); });
+    connect(m_fitWidthAction, &QAction::triggered, this, [this] { setFitMode(FitMode::Width); });
+    connect(m_fitHeightAction, &QAction::triggered, this, [this] { setFitMode(FitMode::Height); });
+    connect(m_freeAction, &QAction::triggered, this, [this] { setFitMode(FitMode::Free); });
+    menus->addMenu(QStringLiteral("A&yuda"))->addAction(QStringLiteral("&Contenido"));
+
+    auto *layout = new QVBoxLayout(this);
+    layout->setMenuBar(menus);
+    auto *tools = new QHBoxLayout;
+    for (QWidget *w :
+         {static_cast<QWidget *>(m_rescan), static_cast<QWidget *>(m_insert), static_cast<QWidget *>(m_add),
+          static_cast<QWidget *>(m_delete), static_cast<QWidget *>(new QLabel(QStringLiteral("Página"))),
+          static_cast<QWidget *>(m_pageEdit), static_cast<QWidget *>(m_upDown), static_cast<QWidget *>(m_zoom),
+          static_cast<QWidget *>(m_fitWidth), static_cast<QWidget *>(m_fitHeight), static_cast<QWidget *>(m_config),
+          static_cast<QWidget *>(m_showInterface), static_cast<QWidget *>(m_grabar)})
+        tools->addWidget(w);
+    tools->addStretch();
+    tools->addWidget(m_cerrar);
+    layout->addLayout(tools);
+    layout->addWidget(m_view, 1);
+
+    for (QWidget *w :
+         {static_cast<QWidget *>(m_zoom), static_cast<QWidget *>(m_pageEdit), static_cast<QWidget *>(m_view)})
+        w->installEventFilter(this);
+    m_add->setFocusPolicy(Qt::NoFocus);
+
+    connect(m_rescan, &QPushButton::clicked, this, [this] { scanCommand(ScanCommand::Rescan); });
+    connect(m_insert, &QPushButton::clicked, this, [this] { scanCommand(ScanCommand::Insert); });
+    connect(m_add, &QPushButton::clicked, this, [this] { scanCommand(ScanCommand::Add); });
+    connect(m_delete, &QPushButton::clicked, this, [this] { deletePage(); });
+    connect(m_config, &QPushButton::clicked, this, [this] { configureScanner(); });
+    connect(m_grabar, &QPushButton::clicked, this, [this] { grabar(); });
+    connect(m_cerrar, &QPushButton::clicked, this, [this] { cerrar(); });
+    connect(m_fitWidth, &QPushButton::clicked, this, [this] { setFitMode(FitMode::Width); });
+    connect(m_fitHeight, &QPushButton::clicked, this, [this] { setFitMode(FitMode::Height); });
+    connect(m_pageEdit, &QLineEdit::editingFinished, this, [this] { goToPage(m_pageEdit->text()); });
+    connect(m_upDown, &QSpinBox::valueChanged, this, [this](int page) {
+        if (m_view->hasImage() && page != m_view->page())
+            showPage(page);
+    });
+    connect(m_zoom, &QSpinBox::valueChanged, this, [this](int value) {
+        if (m_view->hasImage() && value >= 2 && value <= 200 && m_fit == FitMode::Free)
+            m_view->setZoom(value);
+    });
+    connect(m_showInterface, &QCheckBox::toggled, m_interfaceAction, &QAction::setChecked);
+    connect(m_interfaceAction, &QAction::toggled, m_showInterface, &QCheckBox::setChecked);
+    setMinimumSize(638, 245);
+}
+
+TFImgDig::~TFImgDig()
+{
+    if (!m_viewFile.isEmpty())
+        QFile::remove(m_viewFile);
+}
+
+QString TFImgDig::file(const QString &name) const
+{
+    return QDir::isAbsolutePath(name) ? name : QDir(m_dir).filePath(name);
+}
+
+void TFImgDig::setDocumentFile(const QString &name)
+{
+    m_documentFile = file(name);
+}
+
+int TFImgDig::pageCount() const
+{
+    return m_view->hasImage() ? m_view->pageCount() : 0;
+}
+
+int TFImgDig::currentPage() const
+{
+    return m_view->hasImage() ? m_view->page() : 0;
+}
+
+void TFImgDig::updateCaption()
+{
+    const int count = pageCount();
+    setWindowTitle(kCaption + QStringLiteral(" (%1 página").arg(count) +
+                   (count < 2 ? QStringLiteral(")") : QStringLiteral("s)")));
+}
+
+void TFImgDig::showDocument(const QString &source)
+{
+    if (!QFileInfo::exists(source))
+        return;
+    if (!m_viewFile.isEmpty() && m_viewFile != source)
+        QFile::remove(m_viewFile);
+    ++m_viewCounter;
+    const QString view = file(QStringLiteral("scan%1.tif").arg(m_viewCounter));
+    QFile::remove(view);
+    if (!QFile::copy(source, view)) {
+        m_ui.error(QStringLiteral("No se pudo copiar el documento a ") + view);
+        return;
+    }
+    m_viewFile = view;
+    QString error;
+    if (!m_view->setImage(m_viewFile, 1, &error)) {
+        m_ui.error(error);
+        return;
+    }
+    const QSignalBlocker block(m_upDown);
+    m_upDown->setRange(1, std::max(1, pageCount()));
+    m_upDown->setValue(1);
+    m_pageEdit->setText(QStringLiteral("1"));
+    applyFit();
+    updateCaption();
+}
+
+void TFImgDig::showPage(int page)
+{
+    if (!m_view->hasImage())
+        return;
+    QString error;
+    if (!m_view->setImage(m_viewFile, page, &error)) {
+        m_ui.error(error);
+        return;
+    }
+    const QSignalBlocker block(m_upDown);
+    m_upDown->setValue(page);
+    m_pageEdit->setText(QString::number(page));
+    applyFit();
+}
+
+void TFImgDig::goToPage(const QString &text)
+{
+    if (!m_view->hasImage())
+        return;
+    bool ok = false;
+    int page = text.trimmed().toInt(&ok);
+    if (!ok || page < 1)
+        page = 1;
+    page = std::min(page, std::max(1, pageCount()));
+    m_pageEdit->setText(QString::number(page));
+    showPage(page);
+}
+
+void TFImgDig::applyFit()
+{
+    if (!m_view->hasImage())
+        return;
+    const ImageView::Fit fit = m_fit == FitMode::Window   ? ImageView::Fit::Window
+                               : m_fit == FitMode::Width  ? ImageView::Fit::Width
+                               : m_fit == FitMode::Height ? ImageView::Fit::Height
+                                                          : ImageView::Fit::Free;
+    const double zoom = m_view->fit(fit, m_zoom->value());
+    const QSignalBlocker block(m_zoom);
+    m_zoom->setValue(int(std::lround(zoom)));
+}
+
+void TFImgDig::setFitMode(FitMode mode)
+{
+    m_fit = mode;
+    m_fitWindowAction->setChecked(mode == FitMode::Window);
+    m_fitWidthAction->setChecked(mode == FitMode::Width);
+    m_fitHeightAction->setChecked(mode == FitMode::Height);
+    m_freeAction->setChecked(mode == FitMode::Free);
+    applyFit();
+}
+
+void TFImgDig::scanCommand(ScanCommand command)
+{
+    if (!m_scanMode.isEmpty())
+        return;
+    QFile::remove(file(QStringLiteral("out.bmp")));
+    QFile::remove(file(QStringLiteral("OUT.BMP")));
+    m_scanMode = command == ScanCommand::Rescan   ? QStringLiteral("REDIGITALIZAR")
+                 : command == ScanCommand::Insert ? QStringLiteral("INSERTAR")
+                                                  : QStringLiteral("AGREGAR");
+    {
+        auto busy = m_ui.busyCursor();
+        m_twain.loadProfile(kProfile);
+        const ScanResult result = m_twain.acquire(m_showInterface->isChecked());
+        m_twain.close();
+        activateWindow();
+        QString error;
+        if (!pageOperation(command, &error) && result.ok)
+            m_ui.error(error);
+        activateWindow();
+    }
+    m_scanMode.clear();
+}
+
+bool TFImgDig::pageOperation(ScanCommand command, QString *error)
+{
+    QString outBmp = file(QStringLiteral("OUT.BMP"));
+    if (!QFileInfo::exists(outBmp))
+        outBmp = file(QStringLiteral("out.bmp"));
+    if (!QFileInfo::exists(outBmp)) {
+        *error = QStringLiteral("No se encontró la página digitalizada");
+        return false;
+    }
+    if (m_view->hasImage())
+        replaceWithCopy(m_viewFile, m_documentFile);
+    ++m_tempCounter;
+    const QString tempBmp = file(QStringLiteral("temp%1.bmp").arg(m_tempCounter));
+    QFile::remove(tempBmp);
+    if (!QFile::copy(outBmp, tempBmp)) {
+        *error = QStringLiteral("No se pudo copiar la página digitalizada");
+        return false;
+    }
+    imaging::Page page;
+    const bool loaded = imaging::ImageFile::loadPage(tempBmp, page, error);
+    QFile::remove(tempBmp);
+    if (!loaded)
+        return false;
+    const imaging::Encoding encoding = m_twain.profile().documentPageEncoding();
+    const bool exists = QFileInfo::exists(m_documentFile);
+    bool ok = false;
+    switch (command) {
+    case ScanCommand::Rescan:
+        ok = imaging::TiffDocument::replacePage(m_documentFile, 1, page, encoding, error);
+        break;
+    case ScanCommand::Insert:
+        ok = imaging::TiffDocument::insertPage(m_documentFile, exists ? std::max(1, m_upDown->value()) : 1, page,
+                                               encoding, error);
+        break;
+    case ScanCommand::Add:
+        ok = exists ? imaging::TiffDocument::appendPage(m_documentFile, page, encoding, error)
+                    : imaging::TiffDocument::replacePage(m_documentFile, 1, page, encoding, error);
+        break;
+    }
+    if (command != ScanCommand::Rescan && ok)
+        m_unchanged = false;
+    showDocument(m_documentFile);
+    if (command == ScanCommand::Add)
+        showPage(pageCount());
+    return ok;
+}
+
+void TFImgDig::deletePage()
+{
+    if (!m_view->hasImage())
+        return;
+    const int count = pageCount();
+    const int shown = currentPage();
+    if (count == 1) {
+        m_ui.message(QStringLiteral("No se puede borrar esta página porque\run documento no puede quedar vacío"),
+                     ui::Ui::warningTitle(), ui::Ui::Buttons::Ok);
+        return;
+    }
+    if (m_ui.message(QStringLiteral("¿Está seguro que desea borrar esta página?"), QStringLiteral("Atención"),
+                     ui::Ui::Buttons::YesNo, ui::Ui::Icon::Question) != ui::Ui::Yes)
+        return;
+    m_unchanged = false;
+    ++m_tempCounter;
+    const QString temp = file(QStringLiteral("temp%1.tif").arg(m_tempCounter));
+    QFile::remove(temp);
+    QFile::remove(file(QStringLiteral("temp%1.bmp").arg(m_tempCounter)));
+
+    // The remaining pages are rewritten in order with the encoding of the first kept page, so the document
+    // keeps one encoding whatever its pages had before.
+    const int kept = shown == 1 ? 2 : 1;
+    imaging::ImageProperties keptProps;
+    QString error;
+    bool ok = imaging::ImageFile::readProperties(m_viewFile, keptProps, &error, kept);
+    const imaging::Encoding encoding = imaging::TiffDocument::rewriteEncoding(keptProps);
+    for (int p = 1; ok && p <= count; ++p) {
+        if (p == shown)
+            continue;
+        imaging::Page page;
+        ok = imaging::ImageFile::loadPage(m_viewFile, page, &error, p) &&
+             imaging::TiffDocument::appendPage(temp, page, encoding, &error);
+    }
+    if (!ok) {
+        QFile::remove(temp);
+        m_ui.error(error);
+        return;
+    }
+    showDocument(temp);
+    QFile::remove(temp);
+}
+
+void TFImgDig::rotate(int degrees)
+{
+    if (!m_view->hasImage())
+        return;
+    const int page = currentPage();
+    QString error;
+    if (!imaging::TiffDocument::rotatePage(m_viewFile, page, degrees, &error)) {
+        m_ui.error(error);
+        return;
+    }
+    showPage(page);
+}
+
+bool TFImgDig::loadFile(const QString &source)
+{
+    if (source.isEmpty() || !QFileInfo::exists(source))
+        return false;
+    if (!replaceWithCopy(source, m_documentFile)) {
+        m_ui.error(QStringLiteral("No se pudo copiar ") + source);
+        return false;
+    }
+    m_unchanged = false;
+    showDocument(m_documentFile);
+    return true;
+}
+
+void TFImgDig::loadFromDialog()
+{
+    const QString chosen = m_chooser
+                               ? m_chooser()
+                               : QFileDialog::getOpenFileName(this, QStringLiteral("Cargar TIF"), m_dir,
+                                                              QStringLiteral("Tagged Image File Format (*.TIF *.tif)"));
+    loadFile(chosen);
+}
+
+int TFImgDig::print(QPrinter &printer)
+{
+    if (!m_view->hasImage())
+        return 0;
+    auto busy = m_ui.busyCursor();
+    return ImagePrinting::printAllFitted(m_viewFile, printer);
+}
+
+void TFImgDig::printFromDialog()
+{
+    if (!m_view->hasImage())
+        return;
+    QPrinter printer;
+    if (ImagePrinting::choosePrinter(printer, this))
+        print(printer);
+}
+
+void TFImgDig::configureScanner()
+{
+    m_twain.loadProfile(kProfile);
+    m_twain.exec();
+    m_twain.saveProfile(kProfile);
+}
+
+void TFImgDig::grabar()
+{
+    m_unchanged = true;
+    accept();
+}
+
+void TFImgDig::cerrar()
+{
+    QFile::remove(m_documentFile);
+    accept();
+}
+
+void TFImgDig::done(int result)
+{
+    // Close step: the view goes back into the document file; then the question on hide.
+    const QString remembered = m_view->hasImage() ? m_viewFile : file(QStringLiteral("DocVacio.tif"));
+    m_view->clear();
+    replaceWithCopy(remembered, m_documentFile);
+    if (!m_viewFile.isEmpty())
+        QFile::remove(m_viewFile);
+    m_viewFile.clear();
+    m_scanMode.clear();
+    if (!m_unchanged && !m_ui.confirm(QStringLiteral("¿Desea guardar la imágen?")))
+        QFile::remove(m_documentFile);
+    QDialog::done(result);
+}
+
+void TFImgDig::showEvent(QShowEvent *event)
+{
+    QDialog::showEvent(event);
+    m_unchanged = true;
+    setWindowTitle(kCaption);
+    m_pageEdit->setText(QStringLiteral("0"));
+    m_twain.loadProfile(kProfile);
+    if (!m_view->hasImage() && QFileInfo::exists(m_documentFile))
+        showDocument(m_documentFile);
+    applyFit();
+}
+
+void TFImgDig::resizeEvent(QResizeEvent *event)
+{
+    QDialog::resizeEvent(event);
+    applyFit();
+}
+
+void TFImgDig::keyReleaseEvent(QKeyEvent *event)
+{
+    if (event->key() == Qt::Key_Space && !event->isAutoRepeat())
+        scanCommand(ScanCommand::Add);
+    event->accept();
+}
+
+bool TFImgDig::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::KeyRelease) {
+        auto *key = static_cast<QKeyEvent *>(event);
+        if (key->key() == Qt::Key_Space && !key->isAutoRepeat())
+            scanCommand(ScanCommand::Add);
+        return true;
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+} // namespace tav::capture

@@ -1,0 +1,115 @@
+#pragma once
+
+#include "capture/windows/TFImgPrn.h"
+
+#include <QDialog>
+
+#include <functional>
+
+class QAction;
+class QCheckBox;
+class QLineEdit;
+class QPrinter;
+class QPushButton;
+class QSpinBox;
+
+namespace tav::ui {
+class Ui;
+}
+
+namespace tav::capture {
+
+class TTwainForm;
+
+// "Digitalización de la documentación": builds and edits the multi-page document of a request page by page.
+// The viewer shows a copy of the document ("scan<N>.tif"); every change goes to that copy and lands in the
+// document file when the window closes.
+//
+// Caller: setDocumentFile(scratch) after deleting it and copying the stored document into it, note its
+// modification time, exec(); afterwards the document changed when the file exists and is newer.
+class TFImgDig : public QDialog
+{
+    Q_OBJECT
+public:
+    TFImgDig(const QString &programDir, ui::Ui &ui, TTwainForm &twain, QWidget *parent = nullptr);
+    ~TFImgDig() override;
+
+    // A bare name lies in the program directory.
+    void setDocumentFile(const QString &file);
+    const QString &documentFile() const { return m_documentFile; }
+    const QString &viewFile() const { return m_viewFile; }
+    bool isUnchanged() const { return m_unchanged; }
+    bool hasDocument() const { return m_view->hasImage(); }
+    int pageCount() const;
+    int currentPage() const;
+    const QString &scanMode() const { return m_scanMode; }
+
+    enum class ScanCommand { Rescan, Insert, Add };
+    // One scanning command; ignored while another one runs.
+    void scanCommand(ScanCommand command);
+    void deletePage();
+    void rotate(int degrees);
+    // "Cargar Imagen...": the chosen TIFF replaces the document.
+    bool loadFile(const QString &file);
+    void loadFromDialog();
+    // Every page, each fitted to the printed page.
+    int print(QPrinter &printer);
+    // The page edit's text: not a number gives 1, out of range is brought into it.
+    void goToPage(const QString &text);
+
+    enum class FitMode { Window, Width, Height, Free };
+    void setFitMode(FitMode mode);
+    void grabar();
+    void cerrar();
+
+    void setFileChooser(std::function<QString()> chooser) { m_chooser = std::move(chooser); }
+
+    ImageView *viewer() const { return m_view; }
+    QLineEdit *pageEdit() const { return m_pageEdit; }
+    QSpinBox *zoomBox() const { return m_zoom; }
+    QPushButton *addButton() const { return m_add; }
+    QPushButton *insertButton() const { return m_insert; }
+    QPushButton *rescanButton() const { return m_rescan; }
+    QPushButton *deleteButton() const { return m_delete; }
+    QPushButton *grabarButton() const { return m_grabar; }
+    QPushButton *cerrarButton() const { return m_cerrar; }
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    void keyReleaseEvent(QKeyEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    void done(int result) override;
+
+private:
+    QString file(const QString &name) const;
+    void showDocument(const QString &file);
+    void showPage(int page);
+    void updateCaption();
+    void applyFit();
+    bool pageOperation(ScanCommand command, QString *error);
+    void configureScanner();
+    void printFromDialog();
+
+    QString m_dir;
+    ui::Ui &m_ui;
+    TTwainForm &m_twain;
+    QString m_documentFile;
+    QString m_viewFile;
+    int m_viewCounter = 0;
+    int m_tempCounter = 0;
+    QString m_scanMode;
+    bool m_unchanged = true;
+    FitMode m_fit = FitMode::Width;
+    std::function<QString()> m_chooser;
+
+    ImageView *m_view;
+    QLineEdit *m_pageEdit;
+    QSpinBox *m_upDown;
+    QSpinBox *m_zoom;
+    QCheckBox *m_showInterface;
+    QPushButton *m_rescan, *m_insert, *m_add, *m_delete, *m_fitWidth, *m_fitHeight, *m_config, *m_grabar, *m_cerrar;
+    QAction *m_fitWindowAction, *m_fitWidthAction, *m_fitHeightAction, *m_freeAction, *m_interfaceAction;
+};
+
+} // namespace tav::capture
