@@ -1,12 +1,18 @@
 #include "app/Application.h"
 
+#include "official/OfficialRules.h"
 #include "queries/Purge.h"
 #include "queries/windows/ProgressWindow.h"
 #include "reports/windows/TFListado.h"
+#include "shell/LoginRules.h"
 #include "shell/MainMenuRules.h"
 #include "shell/windows/AboutBox.h"
+#include "shell/windows/CambClave.h"
+#include "shell/windows/FAdminUsu.h"
+#include "shell/windows/FConfig.h"
 #include "shell/windows/FMenu.h"
 #include "shell/windows/InfoWnd.h"
+#include "shell/windows/PedirClave.h"
 #include "store/Tdm.h"
 #include "ui/QtUi.h"
 
@@ -25,6 +31,7 @@ Application::~Application()
     m_info.reset();
     m_about.reset();
     m_menu.reset();
+    m_officialRules.reset();
     m_dm.reset();
 }
 
@@ -32,6 +39,9 @@ bool Application::create()
 {
     m_ui = std::make_unique<ui::QtUi>();
     m_dm = std::make_unique<store::Tdm>(m_dir, *m_ui, m_clock);
+    // The record rules hold whichever window saves a record.
+    m_officialRules = std::make_unique<official::OfficialRules>(*m_dm);
+    shell::UserAdmin::bindEvents(*m_dm);
     m_menu = std::make_unique<shell::FMenu>(*m_dm, *m_ui);
     m_ui->setStatusBar(m_menu->statusBar());
     m_dm->deleteFile(QStringLiteral("edit.tif"));
@@ -62,12 +72,20 @@ void Application::wireCommands()
     });
     m_menu->setCommand(C::UnsentPersonal, [this] { showUnsentPersonal(); });
     m_menu->setCommand(C::Reindex, [this] { runReindexFromMenu(); });
+    m_menu->setCommand(C::Configuration, [this] { shell::FConfig::configure(*m_dm, m_menu.get()); });
+    m_menu->setCommand(C::ChangePassword, [this] { shell::CambClave::changePassword(*m_dm, m_session, m_menu.get()); });
+    m_menu->setCommand(C::UserAdministration, [this] { shell::FAdminUsu::administer(*m_dm, m_menu.get()); });
 }
 
 bool Application::showMain()
 {
     m_menu->showMaximized();
     m_dm->programVersion = shell::MainMenuRules::versionFromLabel(m_menu->versionText());
+    if (m_dm->loginRequired) {
+        if (!shell::PedirClave::login(*m_dm, m_session, QStringLiteral("TAV Regional"), m_menu.get()))
+            return false;
+        m_menu->setLoggedUser(m_session.user);
+    }
     if (m_dm->initialized && m_dm->timerIntervalMs > 0)
         m_dm->Timer.start();
     return true;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "shell/Session.h"
 #include "store/Clock.h"
 
 #include <QObject>
@@ -18,6 +19,9 @@ class FMenu;
 class AboutBox;
 class InfoWnd;
 } // namespace tav::shell
+namespace tav::official {
+class OfficialRules;
+}
 namespace tav::reports {
 class TFListado;
 }
@@ -52,9 +56,11 @@ private:
 
     std::filesystem::path m_dir;
     store::Clock m_clock;
+    shell::SessionUser m_session;
     std::unique_ptr<ui::QtUi> m_ui;
     std::unique_ptr<shell::FMenu> m_menu;
     std::unique_ptr<store::Tdm> m_dm;
+    std::unique_ptr<official::OfficialRules> m_officialRules;
     std::unique_ptr<shell::AboutBox> m_about;
     std::unique_ptr<shell::InfoWnd> m_info;
     std::unique_ptr<reports::TFListado> m_listado;

@@ -3,9 +3,14 @@
 #include "app/Application.h"
 #include "queries/windows/ProgressWindow.h"
 #include "reports/windows/TFListado.h"
+#include "shell/Session.h"
 #include "shell/windows/AboutBox.h"
+#include "shell/windows/CambClave.h"
+#include "shell/windows/FAdminUsu.h"
+#include "shell/windows/FConfig.h"
 #include "shell/windows/FMenu.h"
 #include "shell/windows/InfoWnd.h"
+#include "shell/windows/PedirClave.h"
 #include "store/Tdm.h"
 #include "ui/QtUi.h"
 
@@ -77,6 +82,19 @@ int screenshotsJob(const std::filesystem::path &programDir, const std::filesyste
         queries::TFPurgReg purge;
         purge.setProgress(48);
         failures += !save(purge, outDir, QStringLiteral("TFPurgReg"), out);
+    }
+    {
+        shell::SessionUser session;
+        session.user = QStringLiteral("admin");
+        shell::PedirClave login(dm, session);
+        login.setSystemName(QStringLiteral("TAV Regional"));
+        failures += !save(login, outDir, QStringLiteral("PedirClave"), out);
+        shell::CambClave change(dm, session);
+        failures += !save(change, outDir, QStringLiteral("CambClave"), out);
+        shell::FConfig config(dm);
+        failures += !save(config, outDir, QStringLiteral("FConfig"), out);
+        shell::FAdminUsu users(dm);
+        failures += !save(users, outDir, QStringLiteral("FAdminUsu"), out);
     }
     return failures == 0 ? 0 : 1;
 }

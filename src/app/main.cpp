@@ -4,6 +4,7 @@
 #include "app/Application.h"
 #include "app/Jobs.h"
 #include "app/Screenshots.h"
+#include "capture/ImageChecks.h"
 #include "shell/windows/FMenu.h"
 
 #include "platform/instance/SingleInstance.h"
@@ -27,6 +28,7 @@ void usage(QTextStream &out)
            "       tavregional --init-office DIRECTORIO\n"
            "       tavregional [--dir DIRECTORIO] --reindex | --purge | --check\n"
            "       tavregional [--dir DIRECTORIO] --screenshots CARPETA\n"
+           "       tavregional --check-image card|doc ARCHIVO\n"
         << Qt::endl;
 }
 
@@ -38,7 +40,7 @@ int main(int argc, char **argv)
     for (int i = 1; i < argc; ++i)
         args << QString::fromLocal8Bit(argv[i]);
 
-    QString dirArg, job, jobArg;
+    QString dirArg, job, jobArg, jobKind;
     for (qsizetype i = 0; i < args.size(); ++i) {
         const QString &a = args.at(i);
         auto next = [&]() -> QString { return i + 1 < args.size() ? args.at(++i) : QString(); };
@@ -46,6 +48,10 @@ int main(int argc, char **argv)
             dirArg = next();
         else if (a == QLatin1String("--init-office") || a == QLatin1String("--screenshots")) {
             job = a;
+            jobArg = next();
+        } else if (a == QLatin1String("--check-image")) {
+            job = a;
+            jobKind = next();
             jobArg = next();
         } else if (a == QLatin1String("--reindex") || a == QLatin1String("--purge") || a == QLatin1String("--check"))
             job = a;
@@ -78,6 +84,8 @@ int main(int argc, char **argv)
         usage(out);
         return 0;
     }
+    if (job == QLatin1String("--check-image"))
+        return tav::capture::checkImageCommand(jobKind, jobArg, out);
     if (job == QLatin1String("--init-office")) {
         if (jobArg.isEmpty()) {
             usage(out);
