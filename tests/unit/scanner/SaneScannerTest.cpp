@@ -8,7 +8,7 @@
 
 using namespace tav::scanner;
 
-// SANE's test backend loses its scan buffer when its feeder reports empty; that leak is the backend's, not ours.
+// SANE's test backend loses its reader buffer now and then; that leak is the backend's, not ours.
 extern "C" const char *__lsan_default_suppressions()
 {
     return "leak:libsane-test.so\n";
