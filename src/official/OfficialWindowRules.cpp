@@ -1,0 +1,343 @@
+#include "official/OfficialWindowRules.h"
+
+#include "platform/os/NoCasePath.h"
+#include "store/Tdm.h"
+
+#include <QDateTime>
+#include <QFile>
+#include <QFileInfo>
+
+namespace tav::official {
+
+using store::Dataset;
+using ui::Ui;
+
+namespace {
+
+// Stops the reception timer and starts it again when the command ends, however it ends. A timer
+// that was not running (reception switched off) stays off.
+class ReceptionPause
+{
+public:
+    explicit ReceptionPause(QTimer &timer) : m_timer(timer), m_wasActive(timer.isActive()) { m_timer.stop(); }
+    ~ReceptionPause()
+    {
+        if (m_wasActive)
+            m_timer.start();
+    }
+    ReceptionPause(const ReceptionPause &) = delete;
+    ReceptionPause &operator=(const ReceptionPause &) = delete;
+
+private:
+    QTimer &m_timer;
+    bool m_wasActive;
+};
+
+QString field(const Dataset &d, const char *name)
+{
+    return d.field(QString::fromLatin1(name)).asString();
+}
+
+} // namespace
+
+OfficialWindowRules::OfficialWindowRules(store::Tdm &dm, CaptureServices &services) : m_dm(dm), m_services(services) {}
+
+bool OfficialWindowRules::requestLocked() const
+{
+    const Dataset &ped = *m_dm.ped;
+    return ped.field(QStringLiteral("M_ENVIADO")).asBoolean() && field(ped, "C_EST") != QLatin1String("R");
+}
+
+bool OfficialWindowRules::beforeRequestAction(Action action)
+{
+    if ((action == Action::Insert || action == Action::Post) && !m_dm.receptionIdle) {
+        m_dm.ui().message(receivingMessage(), applicationTitle());
+        return false;
+    }
+    if (action == Action::Edit && m_dm.ped->isActive() && !m_dm.ped->isEmpty() && requestLocked()) {
+        m_dm.ui().message(sentRequestMessage(), applicationTitle());
+        return false;
+    }
+    m_dm.postConfirmed = action == Action::Post;
+    return true;
+}
+
+bool OfficialWindowRules::beforeAliasAction(Action action)
+{
+    if ((action == Action::Edit || action == Action::Insert) && m_dm.ped->isActive() && requestLocked()) {
+        m_dm.ui().message(sentAliasMessage(), applicationTitle());
+        return false;
+    }
+    m_dm.postConfirmed = action == Action::Post;
+    return true;
+}
+
+bool OfficialWindowRules::saveFirst()
+{
+    Dataset &ped = *m_dm.ped;
+    if (!ped.isEditing())
+        return true;
+    // Not confirmed with the navigator: the save rules refuse it with the unsaved-changes message.
+    m_dm.postConfirmed = false;
+    return ped.post();
+}
+
+bool OfficialWindowRules::exists(const QString &name) const
+{
+    return !name.isEmpty() && os::findFileNoCase(m_dm.programDir(), name.toStdString()).has_value();
+}
+
+void OfficialWindowRules::copyFile(const QString &from, const QString &to) const
+{
+    const QString target = m_dm.filePath(to);
+    QFile::remove(target);
+    QFile::copy(from, target);
+}
+
+void OfficialWindowRules::deleteScratch(int n) const
+{
+    if (n > 0)
+        m_dm.deleteFile(scratchName(n));
+}
+
+void OfficialWindowRules::captureCard()
+{
+    if (!m_services.captureCard || !saveFirst())
+        return;
+    ReceptionPause pause(m_dm.Timer);
+    Dataset &ped = *m_dm.ped;
+    if (field(ped, "C_CARPED") == QLatin1String("N")) {
+        m_dm.ui().message(nominativeMessage(), applicationTitle());
+        return;
+    }
+    m_dm.deleteFile(QStringLiteral("edit.tif"));
+    const int n = ++m_counter;
+    CardCaptureRequest request;
+    request.locked = requestLocked();
+    request.rightClass = field(ped, "C_CLASDER");
+    request.leftClass = field(ped, "C_CLASIZQ");
+    const QString card = m_dm.pedFingerprintFile();
+    if (exists(card)) {
+        copyFile(m_dm.filePath(card), scratchName(n));
+        request.loadedImage = m_dm.filePath(scratchName(n));
+    }
+
+    const CardCaptureResult result = m_services.captureCard(request);
+
+    const bool written = !result.resultFile.isEmpty() && QFileInfo::exists(result.resultFile);
+    if (written && result.changed) {
+        ped.edit();
+        copyFile(result.resultFile, QStringLiteral("edit.tif"));
+    }
+    deleteScratch(n - 1);
+    deleteScratch(n);
+    if (written &&
+        QFileInfo(result.resultFile).absoluteFilePath() != QFileInfo(m_dm.filePath("edit.tif")).absoluteFilePath())
+        QFile::remove(result.resultFile);
+    if (result.rightClass != request.rightClass || result.leftClass != request.leftClass) {
+        if (!ped.isEditing())
+            ped.edit();
+        ped[QStringLiteral("C_CLASDER")].setValue(result.rightClass);
+        ped[QStringLiteral("C_CLASIZQ")].setValue(result.leftClass);
+    }
+}
+
+void OfficialWindowRules::captureDocuments()
+{
+    if (!m_services.captureDocuments || !saveFirst())
+        return;
+    ReceptionPause pause(m_dm.Timer);
+    Dataset &ped = *m_dm.ped;
+    const int n = ++m_counter;
+    m_dm.deleteFile(QStringLiteral("docu.tif"));
+    m_dm.deleteFile(QStringLiteral("out.tif"));
+    deleteScratch(n);
+    const QString work = m_dm.filePath(scratchName(n));
+    QDateTime noted;
+    const QString documents = m_dm.pedDocumentFile();
+    if (exists(documents)) {
+        copyFile(m_dm.filePath(documents), scratchName(n));
+        noted = QFileInfo(work).lastModified();
+    }
+
+    m_services.captureDocuments(work);
+
+    const QFileInfo after(work);
+    if (after.exists() && (!noted.isValid() || after.lastModified() > noted)) {
+        ped.edit();
+        copyFile(work, QStringLiteral("docu.tif"));
+    }
+    deleteScratch(n - 1);
+    deleteScratch(n);
+}
+
+void OfficialWindowRules::showAnswer()
+{
+    Dataset &ped = *m_dm.ped;
+    if (field(ped, "C_EST") == QLatin1String("R")) {
+        QString reason = field(ped, "X_RECHAZO").trimmed();
+        if (reason.isEmpty()) {
+            std::optional<QString> fetched;
+            if (m_services.rejectionReason) {
+                auto busy = m_dm.ui().busyCursor();
+                fetched = m_services.rejectionReason(ped[QStringLiteral("C_PED")].asInteger(),
+                                                     ped[QStringLiteral("C_REG")].asInteger());
+            }
+            if (!fetched) {
+                m_dm.ui().message(QStringLiteral("No se pudo consultar el motivo del rechazo"), Ui::errorTitle());
+                return;
+            }
+            reason = *fetched;
+        }
+        m_dm.ui().message(reason, QStringLiteral("Motivo del Rechazo"));
+        return;
+    }
+    if (!m_services.showAnswer)
+        return;
+    // The answer checks of the request rules, with their messages.
+    if (!ped[QStringLiteral("M_CONTESTA")].asBoolean()) {
+        m_dm.ui().message(QStringLiteral("El pedido no ha sido contestado"), Ui::errorTitle());
+        return;
+    }
+    const QString answer = m_dm.pedAnswerFile();
+    const QByteArray blob = ped[QStringLiteral("B_RESP")].asBytes();
+    if (!exists(answer) && blob.isEmpty()) {
+        m_dm.ui().message(QStringLiteral("Este pedido no posee contestación"), Ui::errorTitle());
+        return;
+    }
+    const int n = ++m_counter;
+    const QString copy = m_dm.filePath(scratchName(n));
+    if (exists(answer)) {
+        copyFile(m_dm.filePath(answer), scratchName(n));
+    } else {
+        QFile out(copy);
+        if (out.open(QIODevice::WriteOnly | QIODevice::Truncate))
+            out.write(blob);
+    }
+    m_services.showAnswer(copy);
+    deleteScratch(n - 1);
+}
+
+void OfficialWindowRules::offenceCodeLeft()
+{
+    Dataset &ped = *m_dm.ped;
+    store::Field &code = ped[QStringLiteral("C_TDEL")];
+    if (!ped.isEditing() || code.isNull())
+        return;
+    if (m_dm.tdel->lookupValue(QStringLiteral("C_TDEL"), code.value(), QStringLiteral("C_TDEL")).isNull())
+        code.clear();
+}
+
+void OfficialWindowRules::organisationChosen()
+{
+    Dataset &ped = *m_dm.ped;
+    if (!ped.isEditing())
+        return;
+    const QVariant org = ped[QStringLiteral("C_ORG")].value();
+    ped[QStringLiteral("X_EMAIL")].setValue(
+        org.isNull() ? QVariant() : m_dm.org->lookupValue(QStringLiteral("C_ORG"), org, QStringLiteral("X_EMAIL")));
+}
+
+bool OfficialWindowRules::letterAllowed()
+{
+    if (!m_dm.ped->field(QStringLiteral("X_APE1")).isNull() && !field(*m_dm.ped, "X_APE1").isEmpty())
+        return true;
+    m_dm.ui().message(QStringLiteral("Debe ingresar todos los datos antes de visualizar el oficio"),
+                      applicationTitle());
+    return false;
+}
+
+bool OfficialWindowRules::statusQueryAllowed()
+{
+    if (m_dm.ped->field(QStringLiteral("N_EXPE")).asInteger() >= 1)
+        return true;
+    m_dm.ui().message(QStringLiteral("Sin número de expte. no se puede consultar el estado"), applicationTitle());
+    return false;
+}
+
+bool OfficialWindowRules::offenceChooserAllowed()
+{
+    if (m_dm.ped->isEditing())
+        return true;
+    m_dm.ui().message(QStringLiteral("Antes de seleccionar el delito, debe cambiar al modo edición"),
+                      applicationTitle());
+    return false;
+}
+
+bool findRequest(Dataset &table, RequestCriterion criterion, const QVariant &value)
+{
+    switch (criterion) {
+    case RequestCriterion::Code:
+        return table.locate(QStringLiteral("C_PED"), value);
+    case RequestCriterion::CaseNumber:
+        // Personal requests have no case number.
+        return table.hasField(QStringLiteral("N_CAUSA")) &&
+               table.locate(QStringLiteral("N_CAUSA"), value, store::LocateCaseInsensitive);
+    case RequestCriterion::Surname:
+        return table.locate(QStringLiteral("X_APE1"), value, store::LocateCaseInsensitive);
+    }
+    return false;
+}
+
+OffenceSearch OffenceSearch::fromTexts(const QString &code, const QString &law, const QString &article,
+                                       const QString &subsection, const QString &description)
+{
+    OffenceSearch search;
+    const auto add = [&](const char *name, const QString &text) {
+        if (!text.trimmed().isEmpty())
+            search.conditions.append({QString::fromLatin1(name), text.trimmed()});
+    };
+    add("C_TDEL", code.toLower());
+    add("N_LEY", law);
+    add("N_ART", article);
+    add("N_INC", subsection);
+    if (!description.trimmed().isEmpty())
+        search.description = description.toLower();
+    return search;
+}
+
+bool OffenceSearch::matches(const Dataset &tdel) const
+{
+    for (const Equals &c : conditions)
+        if (tdel.field(c.field).asString().trimmed() != c.value)
+            return false;
+    return true;
+}
+
+OffenceFilterScope::OffenceFilterScope(store::Tdm &dm) : m_dm(dm), m_base(dm.tdel->onFilterRecord) {}
+
+OffenceFilterScope::~OffenceFilterScope()
+{
+    clear();
+}
+
+void OffenceFilterScope::apply(const OffenceSearch &search)
+{
+    Dataset &tdel = *m_dm.tdel;
+    clear();
+    m_dm.offenceFilter = search.description;
+    tdel.onFilterRecord = [search, base = m_base](Dataset &d) { return search.matches(d) && (!base || base(d)); };
+    tdel.setFiltered(true);
+    tdel.refilter();
+}
+
+void OffenceFilterScope::clear()
+{
+    Dataset &tdel = *m_dm.tdel;
+    m_dm.offenceFilter.clear();
+    tdel.onFilterRecord = m_base;
+    if (tdel.isActive() && tdel.isFiltered())
+        tdel.setFiltered(false);
+}
+
+bool acceptOffence(store::Tdm &dm)
+{
+    Dataset &tdel = *dm.tdel;
+    if (tdel.isActive() && !tdel.isEmpty() && tdel[QStringLiteral("C_TDEL_P")].asInteger() != 0)
+        return true;
+    dm.ui().message(QStringLiteral("Error: Debe elegir un delito y no una categoría"),
+                    OfficialWindowRules::applicationTitle());
+    return false;
+}
+
+} // namespace tav::official

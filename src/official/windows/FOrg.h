@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QWidget>
+
+namespace tav::store {
+class Tdm;
+}
+namespace tav::ui {
+class Navigator;
+class Ui;
+} // namespace tav::ui
+
+namespace tav::official {
+
+// "TAV - Administración de Organismos": the requesting organisations, one at a time, changed only
+// through the navigator.
+class TFOrg : public QWidget
+{
+    Q_OBJECT
+
+public:
+    TFOrg(store::Tdm &dm, ui::Ui &ui, QWidget *parent = nullptr);
+
+    ui::Navigator *navigator() const { return m_navigator; }
+
+private:
+    ui::Navigator *m_navigator;
+};
+
+} // namespace tav::official
