@@ -72,7 +72,6 @@ TFImgDig::TFImgDig(const QString &programDir, ui::Ui &ui, TTwainForm &twain, QWi
     m_zoom->setToolTip(QStringLiteral("Factor de Zoom"));
     m_upDown->setRange(1, 1);
     m_upDown->setButtonSymbols(QAbstractSpinBox::UpDownArrows);
-    m_upDown->setFixedWidth(20);
     m_pageEdit->setText(QStringLiteral("0"));
     m_pageEdit->setFixedWidth(50);
     m_pageEdit->setToolTip(QStringLiteral("Página"));
@@ -113,17 +112,23 @@ TFImgDig::TFImgDig(const QString &programDir, ui::Ui &ui, TTwainForm &twain, QWi
 
     auto *layout = new QVBoxLayout(this);
     layout->setMenuBar(menus);
+    // Two rows so every caption stays readable at the window's minimum width.
     auto *tools = new QHBoxLayout;
     for (QWidget *w :
          {static_cast<QWidget *>(m_rescan), static_cast<QWidget *>(m_insert), static_cast<QWidget *>(m_add),
-          static_cast<QWidget *>(m_delete), static_cast<QWidget *>(new QLabel(QStringLiteral("Página"))),
-          static_cast<QWidget *>(m_pageEdit), static_cast<QWidget *>(m_upDown), static_cast<QWidget *>(m_zoom),
-          static_cast<QWidget *>(m_fitWidth), static_cast<QWidget *>(m_fitHeight), static_cast<QWidget *>(m_config),
-          static_cast<QWidget *>(m_showInterface), static_cast<QWidget *>(m_grabar)})
+          static_cast<QWidget *>(m_delete), static_cast<QWidget *>(m_grabar)})
         tools->addWidget(w);
     tools->addStretch();
     tools->addWidget(m_cerrar);
     layout->addLayout(tools);
+    auto *view = new QHBoxLayout;
+    for (QWidget *w : {static_cast<QWidget *>(new QLabel(QStringLiteral("Página"))), static_cast<QWidget *>(m_pageEdit),
+                       static_cast<QWidget *>(m_upDown), static_cast<QWidget *>(m_zoom),
+                       static_cast<QWidget *>(m_fitWidth), static_cast<QWidget *>(m_fitHeight),
+                       static_cast<QWidget *>(m_config), static_cast<QWidget *>(m_showInterface)})
+        view->addWidget(w);
+    view->addStretch();
+    layout->addLayout(view);
     layout->addWidget(m_view, 1);
 
     for (QWidget *w :

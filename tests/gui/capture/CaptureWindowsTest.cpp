@@ -383,3 +383,52 @@ TEST_F(CaptureWindowsTest, ScannerWindowKeepsProfilesTheChosenDeviceAndListsItsO
 }
 
 } // namespace
+
+namespace {
+
+// Renders each window with an image loaded into the build folder (capture-screens/), for the user guide.
+TEST_F(CaptureWindowsTest, RendersScreenshotsOfEachWindow)
+{
+    const QDir out(QStringLiteral(TAV_BINARY_DIR "/capture-screens"));
+    ASSERT_TRUE(out.mkpath(QStringLiteral(".")));
+    writeProfile(QStringLiteral("Huella.INI"), 100, 110, 60, ImageType::Gray);
+    writeProfile(QStringLiteral("Docu.INI"), 50, 80, 110, ImageType::Gray);
+    TTwainForm twain(dir(), m_ui);
+    twain.setDeviceName(QStringLiteral("test:0"));
+    twain.loadProfile(QStringLiteral("Huella.INI"));
+    twain.show();
+    EXPECT_TRUE(twain.grab().save(out.filePath(QStringLiteral("capture-twainform.png"))));
+    twain.hide();
+
+    TFDigFich card(dir(), m_ui, twain);
+    card.prepare(false, QStringLiteral("A1234"), QStringLiteral("V2X3_"));
+    card.resize(900, 500);
+    card.show();
+    card.scanWith(false);
+    EXPECT_TRUE(card.grab().save(out.filePath(QStringLiteral("capture-fdigfich.png"))));
+
+    TFImgDig doc(dir(), m_ui, twain);
+    doc.setDocumentFile(QStringLiteral("30.tif"));
+    doc.resize(900, 600);
+    doc.show();
+    doc.scanCommand(TFImgDig::ScanCommand::Rescan);
+    doc.scanCommand(TFImgDig::ScanCommand::Add);
+    EXPECT_TRUE(doc.grab().save(out.filePath(QStringLiteral("capture-fimgdig.png"))));
+
+    TFVerImg viewer(m_ui);
+    viewer.setImageFile(doc.viewFile());
+    viewer.resize(700, 500);
+    viewer.show();
+    EXPECT_TRUE(viewer.grab().save(out.filePath(QStringLiteral("capture-fverimg.png"))));
+
+    TTwainCaps caps(m_ui);
+    caps.setDeviceName(QStringLiteral("test:0"));
+    caps.show();
+    caps.getCaps();
+    if (auto found = caps.capsList()->findItems(QStringLiteral("resolution"), Qt::MatchExactly); !found.isEmpty())
+        caps.capsList()->setCurrentItem(found.first());
+    EXPECT_TRUE(caps.grab().save(out.filePath(QStringLiteral("capture-twaincaps.png"))));
+    m_ui.setDefaultAnswer(Ui::Yes);
+}
+
+} // namespace
