@@ -45,6 +45,8 @@ void CheckBoxBinder::showReadOnly(bool readOnly)
 
 void CheckBoxBinder::onClicked(bool checked)
 {
+    if (!dataset())
+        return;
     if (field().kind() == store::FieldKind::Boolean)
         write(checked);
     else

@@ -72,7 +72,7 @@ void ComboBinder::setClearButton(QAbstractButton *button)
     m_clearButton = button;
     if (button) {
         connect(button, &QAbstractButton::clicked, this, [this] {
-            if (!field().isNull())
+            if (dataset() && !field().isNull())
                 write(QVariant());
         });
         button->setEnabled(canModify());
@@ -126,6 +126,8 @@ void ComboBinder::showReadOnly(bool readOnly)
 
 void ComboBinder::onActivated(int index)
 {
+    if (!dataset())
+        return;
     const QVariant code = comboBox()->itemData(index);
     if (store::compareKeys(code, field().value()) == 0)
         return; // the same code again: nothing to change, no edit to start

@@ -47,7 +47,7 @@ public:
     // The binders made here whose widgets still exist.
     QList<FieldBinder *> binders() const;
     // Writes input the controls still hold; false (after a message) when some of it is invalid.
-    bool commit() { return FieldBinder::commitPending(*m_dataset); }
+    bool commit() { return !m_dataset || FieldBinder::commitPending(*m_dataset); }
 
 private:
     template <class B> B &adopt(B *binder)

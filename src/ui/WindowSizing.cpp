@@ -17,7 +17,7 @@ void setMinimumWindowSize(QWidget *window, QSize minimum)
 
 void setWidthInCharacters(QWidget *widget, int characters)
 {
-    const int width = widget->fontMetrics().averageCharWidth() * characters + 16;
+    const int width = widget->fontMetrics().averageCharWidth() * (characters + 1) + 16;
     widget->setMinimumWidth(width);
     widget->setMaximumWidth(width);
 }

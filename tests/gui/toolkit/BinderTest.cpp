@@ -251,3 +251,25 @@ TEST(DateEditBinder, ShowsWritesClearsAndRefusesDates)
               "\"31/04/2020\" no es una fecha válida.\rIngrese la fecha como día/mes/año (dd/mm/aaaa) o deje el "
               "campo en blanco.");
 }
+
+TEST(FieldBinder, WidgetsOutliveTheirDatasetSafely)
+{
+    TestUi ui;
+    QLineEdit edit;
+    QCheckBox box;
+    QComboBox combo;
+    auto provinces = tav::test::makeProvinces();
+    {
+        auto ds = tav::test::makeRequests();
+        ds->open();
+        new ui::LineEditBinder(&edit, (*ds)["X_APE1"], ui);
+        new ui::CheckBoxBinder(&box, (*ds)["M_ENVIADO"], ui);
+        new ui::ComboBinder(&combo, (*ds)["C_PROV"], *provinces, "C_PROV", "X_PROV", ui);
+    }
+    tav::test::typeText(&edit, "X");
+    box.click();
+    QTest::keyClick(&combo, Qt::Key_Down);
+    provinces->close();
+    EXPECT_EQ(combo.count(), 0);
+    EXPECT_TRUE(ui.shownNothing());
+}
