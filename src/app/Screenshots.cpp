@@ -1,6 +1,12 @@
 #include "app/Screenshots.h"
 
 #include "app/Application.h"
+#include "capture/windows/TFDigFich.h"
+#include "capture/windows/TFImgDig.h"
+#include "capture/windows/TFVerImg.h"
+#include "capture/windows/TTwainCaps.h"
+#include "capture/windows/TTwainForm.h"
+#include "platform/imaging/ImageFile.h"
 #include "queries/windows/ProgressWindow.h"
 #include "reports/windows/TFListado.h"
 #include "shell/Session.h"
@@ -16,6 +22,8 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFile>
+#include <QPainter>
 #include <QPixmap>
 
 namespace tav::app {
@@ -95,6 +103,43 @@ int screenshotsJob(const std::filesystem::path &programDir, const std::filesyste
         failures += !save(config, outDir, QStringLiteral("FConfig"), out);
         shell::FAdminUsu users(dm);
         failures += !save(users, outDir, QStringLiteral("FAdminUsu"), out);
+    }
+    {
+        // The capture windows with a generated card and a two-page document.
+        const QString dirText = QString::fromStdString(programDir.string());
+        const QString card = QDir(dirText).filePath(QStringLiteral("muestra-ficha.tif"));
+        const QString docu = QDir(dirText).filePath(QStringLiteral("muestra-docu.tif"));
+        imaging::Page page;
+        page.image = QImage(2480, 1299, QImage::Format_Grayscale8);
+        page.image.fill(235);
+        {
+            QPainter p(&page.image);
+            p.setPen(QPen(Qt::black, 6));
+            for (int i = 0; i < 10; ++i)
+                p.drawRect(60 + (i % 5) * 480, 80 + (i / 5) * 600, 420, 520);
+        }
+        page.xResolution = page.yResolution = 300;
+        imaging::ImageFile::save(page, card, imaging::Encoding::tiffGrayJpegMedium());
+        capture::TTwainForm twain(dirText, ui);
+        failures += !save(twain, outDir, QStringLiteral("TTwainForm"), out);
+        capture::TTwainCaps caps(ui);
+        failures += !save(caps, outDir, QStringLiteral("TTwainCaps"), out);
+        capture::TFDigFich fich(dirText, ui, twain);
+        fich.resize(1000, 700);
+        fich.prepare(false, QStringLiteral("A2_3_"), QStringLiteral("_____"));
+        fich.loadImage(card, false);
+        failures += !save(fich, outDir, QStringLiteral("TFDigFich"), out);
+        QFile::copy(card, docu);
+        capture::TFImgDig docWindow(dirText, ui, twain);
+        docWindow.resize(900, 700);
+        docWindow.setDocumentFile(docu);
+        failures += !save(docWindow, outDir, QStringLiteral("TFImgDig"), out);
+        capture::TFVerImg viewer(ui);
+        viewer.resize(900, 600);
+        viewer.setImageFile(card);
+        failures += !save(viewer, outDir, QStringLiteral("TFVerImg"), out);
+        QFile::remove(card);
+        QFile::remove(docu);
     }
     return failures == 0 ? 0 : 1;
 }

@@ -289,7 +289,8 @@ void Dataset::ensureBrowse()
     checkActive();
     if (!isEditing())
         return;
-    if (m_modified || m_state == DatasetState::Insert) {
+    // As a table component does: leaving a changed record saves it, an untouched one is dropped.
+    if (m_modified) {
         if (!post())
             throw Abort{};
     } else {
@@ -429,7 +430,8 @@ QVariant Dataset::valueAt(int position, int fieldIndex)
 {
     if (position < 0 || position >= recordCount() || fieldIndex < 0 || fieldIndex >= static_cast<int>(m_fields.size()))
         return {};
-    if (position == m_pos)
+    // While a new record is being entered the buffer holds it, not the record at the current position.
+    if (position == m_pos && m_state != DatasetState::Insert)
         return m_buffer.value(fieldIndex);
     const QVariantList row = m_source->read(m_rows[static_cast<size_t>(position)].recno);
     if (fieldIndex < m_storedCount)

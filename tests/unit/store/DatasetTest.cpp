@@ -216,3 +216,20 @@ TEST(Dataset, FieldChangeHandlerSeesTheNewValue)
     EXPECT_EQ(seen, "5");
     EXPECT_EQ(ds["X_APE1"].asString(), "CAMBIADO");
 }
+
+TEST(Dataset, LeavingAnUntouchedNewRecordDropsIt)
+{
+    Dataset ds("ped", people());
+    int saves = 0;
+    ds.beforePost = [&](Dataset &) { ++saves; };
+    ds.onNewRecord = [](Dataset &d) { d["C_PROV"].setValue(7); };
+    ds.open();
+    ds.findKey(20);
+    ds.insert();
+    EXPECT_EQ(ds.valueAt(ds.position(), ds["X_APE1"].index()).toString(), "ÑANDU")
+        << "the record under the new one can still be read";
+    ds.next();
+    EXPECT_EQ(ds.state(), DatasetState::Browse);
+    EXPECT_EQ(saves, 0);
+    EXPECT_EQ(ds.recordCount(), 3);
+}
