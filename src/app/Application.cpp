@@ -1,8 +1,17 @@
 #include "app/Application.h"
 
+#include "capture/windows/TFDigFich.h"
+#include "capture/windows/TFImgDig.h"
+#include "capture/windows/TFVerImg.h"
+#include "capture/windows/TTwainForm.h"
+#include "official/CaptureServices.h"
 #include "official/OfficialRules.h"
+#include "official/windows/FOrg.h"
+#include "official/windows/TFped.h"
 #include "queries/Purge.h"
 #include "queries/windows/ProgressWindow.h"
+#include "reports/TrpOficio.h"
+#include "reports/windows/ReportPrinting.h"
 #include "reports/windows/TFListado.h"
 #include "shell/LoginRules.h"
 #include "shell/MainMenuRules.h"
@@ -27,6 +36,9 @@ Application::Application(std::filesystem::path programDir) : m_dir(std::move(pro
 Application::~Application()
 {
     // Windows bound to the data module go before it.
+    m_fped.reset();
+    m_forg.reset();
+    m_twain.reset();
     m_listado.reset();
     m_info.reset();
     m_about.reset();
@@ -58,9 +70,47 @@ bool Application::create()
     m_about = std::make_unique<shell::AboutBox>(m_menu.get());
     m_info = std::make_unique<shell::InfoWnd>();
     m_listado = std::make_unique<reports::TFListado>(m_menu.get());
+    createOfficialWindows();
     wireCommands();
     connect(m_menu.get(), &shell::FMenu::closing, this, &Application::onClosing);
     return result == store::Tdm::StartResult::Ready;
+}
+
+void Application::createOfficialWindows()
+{
+    const QString dir = QString::fromStdString(m_dir.string());
+    m_twain = std::make_unique<capture::TTwainForm>(dir, *m_ui, m_menu.get());
+    m_captures = std::make_unique<official::CaptureServices>();
+    m_captures->captureCard = [this, dir](const official::CardCaptureRequest &request) {
+        capture::TFDigFich window(dir, *m_ui, *m_twain, m_menu.get());
+        window.prepare(request.locked, request.rightClass, request.leftClass);
+        if (!request.loadedImage.isEmpty())
+            window.loadImage(request.loadedImage, false);
+        window.exec();
+        official::CardCaptureResult result;
+        result.resultFile = window.resultFile();
+        result.changed = window.isModified();
+        result.rightClass = window.clasDer();
+        result.leftClass = window.clasIzq();
+        return result;
+    };
+    m_captures->captureDocuments = [this, dir](const QString &workFile) {
+        capture::TFImgDig window(dir, *m_ui, *m_twain, m_menu.get());
+        window.setDocumentFile(workFile);
+        window.exec();
+    };
+    m_captures->showAnswer = [this](const QString &imageFile) {
+        capture::TFVerImg viewer(*m_ui, m_menu.get());
+        viewer.setImageFile(imageFile);
+        viewer.exec();
+    };
+    m_fped = std::make_unique<official::TFped>(*m_dm, *m_ui, *m_captures);
+    m_fped->previewLetter = [this] {
+        reports::TrpOficio letter(reports::OficioData::fromDm(*m_dm));
+        reports::previewReport(letter, m_fped.get());
+    };
+    m_fped->updateHookButtons();
+    m_forg = std::make_unique<official::TFOrg>(*m_dm, *m_ui);
 }
 
 void Application::wireCommands()
@@ -71,6 +121,16 @@ void Application::wireCommands()
         m_about->exec();
     });
     m_menu->setCommand(C::UnsentPersonal, [this] { showUnsentPersonal(); });
+    m_menu->setCommand(C::OfficialRequests, [this] {
+        m_fped->show();
+        m_fped->raise();
+        m_fped->activateWindow();
+    });
+    m_menu->setCommand(C::Organisations, [this] {
+        m_forg->show();
+        m_forg->raise();
+        m_forg->activateWindow();
+    });
     m_menu->setCommand(C::Reindex, [this] { runReindexFromMenu(); });
     m_menu->setCommand(C::Configuration, [this] { shell::FConfig::configure(*m_dm, m_menu.get()); });
     m_menu->setCommand(C::ChangePassword, [this] { shell::CambClave::changePassword(*m_dm, m_session, m_menu.get()); });

@@ -21,6 +21,12 @@ class InfoWnd;
 } // namespace tav::shell
 namespace tav::official {
 class OfficialRules;
+class TFped;
+class TFOrg;
+struct CaptureServices;
+} // namespace tav::official
+namespace tav::capture {
+class TTwainForm;
 }
 namespace tav::reports {
 class TFListado;
@@ -53,6 +59,7 @@ public:
 private:
     void onClosing();
     void wireCommands();
+    void createOfficialWindows();
 
     std::filesystem::path m_dir;
     store::Clock m_clock;
@@ -64,6 +71,10 @@ private:
     std::unique_ptr<shell::AboutBox> m_about;
     std::unique_ptr<shell::InfoWnd> m_info;
     std::unique_ptr<reports::TFListado> m_listado;
+    std::unique_ptr<capture::TTwainForm> m_twain;
+    std::unique_ptr<official::CaptureServices> m_captures;
+    std::unique_ptr<official::TFped> m_fped;
+    std::unique_ptr<official::TFOrg> m_forg;
 };
 
 } // namespace tav::app

@@ -6,6 +6,10 @@
 #include "capture/windows/TFVerImg.h"
 #include "capture/windows/TTwainCaps.h"
 #include "capture/windows/TTwainForm.h"
+#include "official/CaptureServices.h"
+#include "official/OfficialRules.h"
+#include "official/windows/FOrg.h"
+#include "official/windows/TFped.h"
 #include "platform/imaging/ImageFile.h"
 #include "queries/windows/ProgressWindow.h"
 #include "reports/windows/TFListado.h"
@@ -103,6 +107,15 @@ int screenshotsJob(const std::filesystem::path &programDir, const std::filesyste
         failures += !save(config, outDir, QStringLiteral("FConfig"), out);
         shell::FAdminUsu users(dm);
         failures += !save(users, outDir, QStringLiteral("FAdminUsu"), out);
+    }
+    {
+        official::OfficialRules rules(dm);
+        official::CaptureServices services;
+        official::TFped fped(dm, ui, services);
+        fped.resize(1000, 720);
+        failures += !save(fped, outDir, QStringLiteral("TFped"), out);
+        official::TFOrg forg(dm, ui);
+        failures += !save(forg, outDir, QStringLiteral("FOrg"), out);
     }
     {
         // The capture windows with a generated card and a two-page document.
