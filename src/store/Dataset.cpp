@@ -142,11 +142,7 @@ void Dataset::open()
     if (!m_source->isOpen())
         m_source->open();
     m_state = DatasetState::Browse;
-    loadRows();
-    m_pos = m_rows.empty() ? -1 : 0;
-    m_bof = true;
-    m_eof = m_rows.empty();
-    loadCurrent();
+    reloadAtFirst();
     if (afterOpen)
         afterOpen(*this);
     emit stateChanged();
@@ -226,6 +222,15 @@ void Dataset::loadRows()
         all = std::move(kept);
     }
     m_rows = std::move(all);
+}
+
+void Dataset::reloadAtFirst()
+{
+    loadRows();
+    m_pos = m_rows.empty() ? -1 : 0;
+    m_bof = true;
+    m_eof = m_rows.empty();
+    loadCurrent();
 }
 
 void Dataset::clearCurrent()
@@ -716,11 +721,7 @@ void Dataset::refilter()
     if (!isActive())
         return;
     ensureBrowse();
-    loadRows();
-    m_pos = m_rows.empty() ? -1 : 0;
-    m_bof = true;
-    m_eof = m_rows.empty();
-    loadCurrent();
+    reloadAtFirst();
     emit layoutChanged();
     emit currentChanged();
 }
@@ -745,11 +746,7 @@ void Dataset::masterChanged()
         return;
     if (isEditing())
         cancel();
-    loadRows();
-    m_pos = m_rows.empty() ? -1 : 0;
-    m_bof = true;
-    m_eof = m_rows.empty();
-    loadCurrent();
+    reloadAtFirst();
     emit layoutChanged();
     emit currentChanged();
 }

@@ -130,6 +130,8 @@ signals:
 private:
     void buildFields();
     void loadRows();
+    // Reads the visible records again and makes the first one current.
+    void reloadAtFirst();
     void loadCurrent();
     void clearCurrent();
     void computeCalculated();
