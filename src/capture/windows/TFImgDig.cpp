@@ -1,5 +1,7 @@
 #include "capture/windows/TFImgDig.h"
 
+#include "capture/PageNumber.h"
+
 #include "capture/windows/TTwainForm.h"
 #include "platform/imaging/ImageFile.h"
 #include "platform/imaging/TiffDocument.h"
@@ -238,11 +240,7 @@ void TFImgDig::goToPage(const QString &text)
 {
     if (!m_view->hasImage())
         return;
-    bool ok = false;
-    int page = text.trimmed().toInt(&ok);
-    if (!ok || page < 1)
-        page = 1;
-    page = std::min(page, std::max(1, pageCount()));
+    const int page = capture::pageFromText(text, pageCount());
     m_pageEdit->setText(QString::number(page));
     showPage(page);
 }

@@ -1,5 +1,7 @@
 #include "capture/windows/TFVerImg.h"
 
+#include "capture/PageNumber.h"
+
 #include "ui/Ui.h"
 
 #include <QAction>
@@ -121,11 +123,7 @@ void TFVerImg::goToPage(const QString &text)
 {
     if (!m_view->hasImage())
         return;
-    bool ok = false;
-    int page = text.trimmed().toInt(&ok);
-    if (!ok || page < 1)
-        page = 1;
-    page = std::min(page, m_view->pageCount());
+    const int page = capture::pageFromText(text, m_view->pageCount());
     m_pageEdit->setText(QString::number(page));
     showPage(page);
 }
