@@ -90,94 +90,86 @@ int ImageFile::detectFileType(const QByteArray &head)
     return FileType::Unknown;
 }
 
-bool ImageFile::readProperties(const QString &path, ImageProperties &out, QString *error, int page)
+namespace {
+
+// Opens a file or an in-memory image by its kind and hands it to the TIFF or the BMP reader.
+template <typename TiffOp, typename BmpOp>
+bool withImageFile(const QString &path, int page, QString *error, TiffOp tiffOp, BmpOp bmpOp)
 {
-    out = {};
     QByteArray head;
     if (!readHead(path, head, error))
         return false;
-    switch (detectFileType(head)) {
+    switch (ImageFile::detectFileType(head)) {
     case FileType::Tiff: {
         detail::TiffHandle h;
         if (!h.openRead(path)) {
             setError(error, QStringLiteral("No se puede leer la imagen TIFF «%1» (%2)").arg(path, h.lastError()));
             return false;
         }
-        return tiffProperties(h, page, out, error);
+        return tiffOp(h);
     }
     case FileType::Bmp: {
         QByteArray data;
-        return bmpPageOnly(page, error) && readWhole(path, data, error) && detail::readBmpProperties(data, out, error);
+        return bmpPageOnly(page, error) && readWhole(path, data, error) && bmpOp(data);
     }
     default:
         setError(error, unknownFormat(path));
         return false;
     }
+}
+
+template <typename TiffOp, typename BmpOp>
+bool withImageData(const QByteArray &data, int page, QString *error, TiffOp tiffOp, BmpOp bmpOp)
+{
+    switch (ImageFile::detectFileType(data.left(8))) {
+    case FileType::Tiff: {
+        detail::TiffHandle h;
+        if (!h.openReadMemory(data)) {
+            setError(error, QStringLiteral("No se puede leer la imagen TIFF (%1)").arg(h.lastError()));
+            return false;
+        }
+        return tiffOp(h);
+    }
+    case FileType::Bmp:
+        return bmpPageOnly(page, error) && bmpOp(data);
+    default:
+        setError(error, unknownFormat(QStringLiteral("los datos")));
+        return false;
+    }
+}
+
+} // namespace
+
+bool ImageFile::readProperties(const QString &path, ImageProperties &out, QString *error, int page)
+{
+    out = {};
+    return withImageFile(
+        path, page, error, [&](detail::TiffHandle &h) { return tiffProperties(h, page, out, error); },
+        [&](const QByteArray &data) { return detail::readBmpProperties(data, out, error); });
 }
 
 bool ImageFile::readPropertiesFromData(const QByteArray &data, ImageProperties &out, QString *error, int page)
 {
     out = {};
-    switch (detectFileType(data.left(8))) {
-    case FileType::Tiff: {
-        detail::TiffHandle h;
-        if (!h.openReadMemory(data)) {
-            setError(error, QStringLiteral("No se puede leer la imagen TIFF (%1)").arg(h.lastError()));
-            return false;
-        }
-        return tiffProperties(h, page, out, error);
-    }
-    case FileType::Bmp:
-        return bmpPageOnly(page, error) && detail::readBmpProperties(data, out, error);
-    default:
-        setError(error, unknownFormat(QStringLiteral("los datos")));
-        return false;
-    }
+    return withImageData(
+        data, page, error, [&](detail::TiffHandle &h) { return tiffProperties(h, page, out, error); },
+        [&](const QByteArray &bytes) { return detail::readBmpProperties(bytes, out, error); });
 }
 
 bool ImageFile::loadPage(const QString &path, Page &out, QString *error, int page)
 {
     out = {};
-    QByteArray head;
-    if (!readHead(path, head, error))
-        return false;
-    switch (detectFileType(head)) {
-    case FileType::Tiff: {
-        detail::TiffHandle h;
-        if (!h.openRead(path)) {
-            setError(error, QStringLiteral("No se puede leer la imagen TIFF «%1» (%2)").arg(path, h.lastError()));
-            return false;
-        }
-        return tiffDecode(h, page, out, error);
-    }
-    case FileType::Bmp: {
-        QByteArray data;
-        return bmpPageOnly(page, error) && readWhole(path, data, error) && detail::decodeBmp(data, out, error);
-    }
-    default:
-        setError(error, unknownFormat(path));
-        return false;
-    }
+    return withImageFile(
+        path, page, error, [&](detail::TiffHandle &h) { return tiffDecode(h, page, out, error); },
+        [&](const QByteArray &data) { return detail::decodeBmp(data, out, error); });
 }
 
 bool ImageFile::loadPageFromData(const QByteArray &data, Page &out, QString *error, int page)
 {
     out = {};
-    switch (detectFileType(data.left(8))) {
-    case FileType::Tiff: {
-        detail::TiffHandle h;
-        if (!h.openReadMemory(data)) {
-            setError(error, QStringLiteral("No se puede leer la imagen TIFF (%1)").arg(h.lastError()));
-            return false;
-        }
-        return tiffDecode(h, page, out, error);
-    }
-    case FileType::Bmp:
-        return bmpPageOnly(page, error) && detail::decodeBmp(data, out, error);
-    default:
-        setError(error, unknownFormat(QStringLiteral("los datos")));
-        return false;
-    }
+    return withImageData(
+        data, page, error, [&](detail::TiffHandle &h) { return tiffDecode(h, page, out, error); },
+        [&](const QByteArray &bytes) { return detail::decodeBmp(bytes, out, error); });
 }
 
 bool ImageFile::save(const Page &page, const QString &path, const Encoding &encoding, QString *error)
