@@ -3,6 +3,8 @@
 #include "platform/dbf/DbfTable.h"
 #include "platform/os/NoCasePath.h"
 
+#include <algorithm>
+#include <map>
 #include <system_error>
 
 namespace tav::store {
@@ -88,24 +90,32 @@ QString StorageLifecycle::checkTables() const
 
 int StorageLifecycle::upgradeSchema(const MessageSink &messages) const
 {
+    // Each table's columns are read once; the 31 rows then only look them up.
+    std::map<QString, std::vector<dbf::FieldDef>> columnsOf;
+    auto columns = [&](const QString &file) -> std::vector<dbf::FieldDef> & {
+        const QString key = file.toLower();
+        auto it = columnsOf.find(key);
+        if (it == columnsOf.end()) {
+            dbf::OpenOptions probe;
+            probe.readOnly = true;
+            probe.loadIndexes = false;
+            probe.validateIndex = false;
+            it = columnsOf.emplace(key, dbf::Table::open(tablePath(file), dbf::OpenMode::Shared, probe).fields()).first;
+        }
+        return it->second;
+    };
     int added = 0;
     for (const auto &row : schemaUpgrades()) {
-        const auto path = tablePath(row.file);
         try {
-            bool present = false;
-            {
-                dbf::OpenOptions probe;
-                probe.readOnly = true;
-                probe.loadIndexes = false;
-                probe.validateIndex = false;
-                present = dbf::Table::open(path, dbf::OpenMode::Shared, probe).fieldIndex(row.field.name) >= 0;
-            }
-            if (present)
+            auto &fields = columns(row.file);
+            if (std::any_of(fields.begin(), fields.end(),
+                            [&](const dbf::FieldDef &f) { return os::equalsNoCase(f.name, row.field.name); }))
                 continue;
             dbf::OpenOptions o;
             o.validateIndex = false;
-            auto t = dbf::Table::open(path, dbf::OpenMode::Exclusive, o);
+            auto t = dbf::Table::open(tablePath(row.file), dbf::OpenMode::Exclusive, o);
             t.addColumn(row.field, row.setFalse ? dbf::Value(false) : dbf::Value());
+            fields = t.fields();
             t.close();
             ++added;
         } catch (const std::exception &e) {
