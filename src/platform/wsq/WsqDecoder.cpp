@@ -76,19 +76,21 @@ public:
         m_p += 4;
         return v;
     }
-    // A scaled value: an exponent byte, then the integer; value = integer / 10^exponent.
+    // A scaled value: an exponent byte, then the integer; value = integer / 10^exponent. The value is
+    // taken to single precision and divided by ten once per unit of the exponent, rounding each step:
+    // decoders that agree on the reconstructed pixels must agree on these bits.
     double scaled16()
     {
         const int e = u8();
         const std::uint16_t v = u16();
         return scale(v, e);
     }
-    static double scale(double v, int e)
+    static double scale(std::uint32_t v, int e)
     {
-        double p = 1;
+        auto f = static_cast<float>(v);
         for (int i = 0; i < e; ++i)
-            p *= 10.0;
-        return v / p;
+            f = static_cast<float>(static_cast<double>(f) / 10.0);
+        return f;
     }
     std::size_t left() const { return static_cast<std::size_t>(m_end - m_p); }
     const std::uint8_t *pos() const { return m_p; }

@@ -131,20 +131,24 @@ FilterBank::FilterBank(const HalfFilter &lowpass, const HalfFilter &highpass)
     for (const auto &[u, v] : modulate(a0))
         g1[u - l - m_hiPhase] = -2.0 / c * v;
     // x[m] = sum_u G0[u] e[m-u] where m-u is a low position, + sum_u G1[u] e[m-u] where it is a high one.
+    // Each output sums the low band's terms first, then the high band's, each from the leftmost
+    // sample: in single precision the order of the additions decides the last bit, and this is the
+    // order whose results agree with the reference decodings to the pixel.
     for (int p = 0; p < 2; ++p) {
-        std::map<int, double> w; // keyed by offset k = -u: x[m] = sum_k w[k] e[m + k]
-        for (const auto &[u, v] : g0)
-            if (((p - u - m_loPhase) % 2 + 2) % 2 == 0)
-                w[-u] += v;
-        for (const auto &[u, v] : g1)
-            if (((p - u - m_hiPhase) % 2 + 2) % 2 == 0)
-                w[-u] += v;
-        m_synStart[p] = w.empty() ? 0 : w.begin()->first;
-        const int last = w.empty() ? 0 : w.rbegin()->first;
-        m_syn[p].assign(static_cast<std::size_t>(last - m_synStart[p] + 1), 0);
-        for (const auto &[k, v] : w)
-            m_syn[p][static_cast<std::size_t>(k - m_synStart[p])] = static_cast<Sample>(v);
-        m_margin = std::max({m_margin, -m_synStart[p], last});
+        const auto run = [p](const Poly &g, int phase, int &start, std::vector<Sample> &taps) {
+            std::map<int, double> w; // keyed by offset k = -u: the term is w[k] e[m + k]
+            for (const auto &[u, v] : g)
+                if (((p - u - phase) % 2 + 2) % 2 == 0)
+                    w[-u] = v;
+            start = w.empty() ? 0 : w.begin()->first;
+            const int last = w.empty() ? 0 : w.rbegin()->first;
+            taps.assign(static_cast<std::size_t>((last - start) / 2 + 1), 0); // one band: every other position
+            for (const auto &[k, v] : w)
+                taps[static_cast<std::size_t>((k - start) / 2)] = static_cast<Sample>(v);
+            return std::max(-start, last);
+        };
+        Synthesis &s = m_synthesis[p];
+        m_margin = std::max({m_margin, run(g0, m_loPhase, s.lowStart, s.low), run(g1, m_hiPhase, s.highStart, s.high)});
     }
     m_margin =
         std::max({m_margin, -m_loStart, -m_hiStart, m_loStart + lowpass.length, m_hiStart + highpass.length}) + 2;
@@ -191,39 +195,43 @@ namespace {
 
 constexpr int kStrip = 32; // columns filtered together
 
-// out[l] = sum_i taps[i] * src[i * lanes + l] for every lane.
+// acc[l] += taps[i] * src[i * step * Lanes + l] for every lane, i ascending.
 template <int Lanes>
-inline void filterFixed(Sample *out, const Sample *__restrict src, const Sample *__restrict taps, int tapCount)
+inline void accumulateFixed(Sample *__restrict acc, const Sample *__restrict src, const Sample *__restrict taps,
+                            int tapCount, int step)
 {
-    Sample acc[Lanes] = {};
     for (int i = 0; i < tapCount; ++i) {
         const Sample t = taps[i];
-        const Sample *s = src + static_cast<std::ptrdiff_t>(i) * Lanes;
+        const Sample *s = src + static_cast<std::ptrdiff_t>(i) * step * Lanes;
         for (int l = 0; l < Lanes; ++l)
             acc[l] += t * s[l];
     }
-    for (int l = 0; l < Lanes; ++l)
-        out[l] = acc[l];
 }
 
-inline void filterLanes(Sample *out, const Sample *__restrict src, const Sample *__restrict taps, int tapCount,
-                        int lanes)
+inline void accumulateLanes(Sample *__restrict acc, const Sample *__restrict src, const Sample *__restrict taps,
+                            int tapCount, int step, int lanes)
 {
     if (lanes == 1) {
-        filterFixed<1>(out, src, taps, tapCount);
+        accumulateFixed<1>(acc, src, taps, tapCount, step);
     } else if (lanes == kStrip) {
-        filterFixed<kStrip>(out, src, taps, tapCount);
+        accumulateFixed<kStrip>(acc, src, taps, tapCount, step);
     } else {
-        Sample acc[kStrip] = {};
         for (int i = 0; i < tapCount; ++i) {
             const Sample t = taps[i];
-            const Sample *s = src + static_cast<std::ptrdiff_t>(i) * lanes;
+            const Sample *s = src + static_cast<std::ptrdiff_t>(i) * step * lanes;
             for (int l = 0; l < lanes; ++l)
                 acc[l] += t * s[l];
         }
-        for (int l = 0; l < lanes; ++l)
-            out[l] = acc[l];
     }
+}
+
+// out[l] = sum_i taps[i] * src[i * lanes + l] for every lane.
+inline void filterLanes(Sample *out, const Sample *__restrict src, const Sample *__restrict taps, int tapCount,
+                        int lanes)
+{
+    Sample acc[kStrip] = {};
+    accumulateLanes(acc, src, taps, tapCount, 1, lanes);
+    std::copy_n(acc, lanes, out);
 }
 
 // Copies one position of every lane.
@@ -294,9 +302,11 @@ void FilterBank::synthesise(Sample *x, int n, std::ptrdiff_t stride, int lanes, 
         }
     }
     for (int m = 0; m < n; ++m) {
-        const int parity = m & 1;
-        filterLanes(x + m * stride, e + (m + m_synStart[parity]) * L, m_syn[parity].data(),
-                    static_cast<int>(m_syn[parity].size()), lanes);
+        const Synthesis &s = m_synthesis[m & 1];
+        Sample acc[kStrip] = {};
+        accumulateLanes(acc, e + (m + s.lowStart) * L, s.low.data(), static_cast<int>(s.low.size()), 2, lanes);
+        accumulateLanes(acc, e + (m + s.highStart) * L, s.high.data(), static_cast<int>(s.high.size()), 2, lanes);
+        std::copy_n(acc, lanes, x + m * stride);
     }
 }
 

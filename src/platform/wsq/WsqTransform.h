@@ -63,10 +63,14 @@ private:
     std::vector<Sample> m_lo, m_hi;
     int m_loStart = 0, m_hiStart = 0;
     int m_loPhase = 0, m_hiPhase = 1;
-    // Synthesis for an output at parity p: x[m] = sum_i m_syn[p][i] * e[m + m_synStart[p] + i], where e
-    // interleaves the (extended) low band on even and the high band on odd positions.
-    std::vector<Sample> m_syn[2];
-    int m_synStart[2] = {0, 0};
+    // Synthesis for an output at parity p, where e interleaves the (extended) bands at their phases:
+    // x[m] = sum_i low[i] * e[m + lowStart + 2i] + sum_i high[i] * e[m + highStart + 2i].
+    struct Synthesis
+    {
+        int lowStart = 0, highStart = 0;
+        std::vector<Sample> low, high;
+    };
+    Synthesis m_synthesis[2];
     int m_margin = 0;
 };
 
