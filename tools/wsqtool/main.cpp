@@ -10,9 +10,15 @@
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
+#include <fcntl.h>
 #include <filesystem>
+#include <fstream>
+#include <span>
 #include <stdexcept>
 #include <string>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -36,10 +42,61 @@ std::string extension(const std::string &file)
     return ext;
 }
 
-// Binary PGM (P5), 8 bits.
-GreyImage readPgm(const std::string &file)
+// An input file mapped read-only with its pages mapped in one go: a conversion is short, and taking a
+// fault for each page of the input (and copying it) cost more than the codec itself.
+class InputFile
 {
-    const std::vector<std::uint8_t> data = tav::bmp::readFile(file);
+public:
+    explicit InputFile(const std::string &file)
+    {
+        const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0)
+            throw std::runtime_error("No se puede abrir el archivo " + file);
+        struct stat st
+        {};
+        if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0) {
+            m_length = static_cast<std::size_t>(st.st_size);
+            void *map = ::mmap(nullptr, m_length, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0);
+            if (map != MAP_FAILED)
+                m_map = map;
+        }
+        ::close(fd);
+        if (!m_map) {
+            m_length = 0;
+            m_copy = tav::bmp::readFile(file); // not a plain file, or mapping refused
+        }
+    }
+    ~InputFile()
+    {
+        if (m_map)
+            ::munmap(m_map, m_length);
+    }
+    InputFile(const InputFile &) = delete;
+    InputFile &operator=(const InputFile &) = delete;
+
+    std::span<const std::uint8_t> bytes() const
+    {
+        if (m_map)
+            return {static_cast<const std::uint8_t *>(m_map), m_length};
+        return m_copy;
+    }
+
+private:
+    void *m_map = nullptr;
+    std::size_t m_length = 0;
+    std::vector<std::uint8_t> m_copy;
+};
+
+struct PgmView
+{
+    int width = 0;
+    int height = 0;
+    std::span<const std::uint8_t> pixels;
+};
+
+// Binary PGM (P5), 8 bits.
+PgmView parsePgm(const std::string &file, std::span<const std::uint8_t> data)
+{
     std::size_t pos = 0;
     auto token = [&]() {
         std::string t;
@@ -70,20 +127,20 @@ GreyImage readPgm(const std::string &file)
     const std::size_t n = static_cast<std::size_t>(w) * static_cast<std::size_t>(h);
     if (pos > data.size() || data.size() - pos < n)
         throw std::runtime_error(file + ": PGM incompleto");
-    GreyImage img;
-    img.width = static_cast<int>(w);
-    img.height = static_cast<int>(h);
-    img.pixels.assign(data.begin() + static_cast<std::ptrdiff_t>(pos),
-                      data.begin() + static_cast<std::ptrdiff_t>(pos + n));
-    return img;
+    return {static_cast<int>(w), static_cast<int>(h), data.subspan(pos, n)};
 }
 
 void writePgm(const std::string &file, const GreyImage &img)
 {
     const std::string head = "P5\n" + std::to_string(img.width) + " " + std::to_string(img.height) + "\n255\n";
-    std::vector<std::uint8_t> out(head.begin(), head.end());
-    out.insert(out.end(), img.pixels.begin(), img.pixels.end());
-    tav::bmp::writeFile(file, out);
+    std::ofstream out(file, std::ios::binary | std::ios::trunc);
+    if (!out)
+        throw std::runtime_error("No se puede crear el archivo " + file);
+    out.write(head.data(), static_cast<std::streamsize>(head.size()));
+    out.write(reinterpret_cast<const char *>(img.pixels.data()), static_cast<std::streamsize>(img.pixels.size()));
+    out.close();
+    if (!out)
+        throw std::runtime_error("No se pudo escribir el archivo " + file);
 }
 
 int encode(int argc, char **argv)
@@ -112,10 +169,17 @@ int encode(int argc, char **argv)
         }
     }
     const std::string in = argv[2];
-    const GreyImage img = extension(in) == ".pgm" ? readPgm(in) : tav::bmp::load(in);
-    if (img.ppi > 0 && !ppiGiven)
-        options.ppi = img.ppi;
-    const std::vector<std::uint8_t> wsq = tav::wsq::encode(img.pixels, img.width, img.height, options);
+    std::vector<std::uint8_t> wsq;
+    if (extension(in) == ".pgm") {
+        const InputFile file(in);
+        const PgmView pgm = parsePgm(in, file.bytes());
+        wsq = tav::wsq::encode(pgm.pixels, pgm.width, pgm.height, options);
+    } else {
+        const GreyImage img = tav::bmp::load(in);
+        if (img.ppi > 0 && !ppiGiven)
+            options.ppi = img.ppi;
+        wsq = tav::wsq::encode(img.pixels, img.width, img.height, options);
+    }
     tav::bmp::writeFile(argv[3], wsq);
     return 0;
 }
@@ -124,13 +188,12 @@ int decode(int argc, char **argv)
 {
     if (argc != 4)
         return usage();
-    const std::vector<std::uint8_t> data = tav::bmp::readFile(argv[2]);
-    const tav::wsq::DecodedImage d = tav::wsq::decode(data);
+    tav::wsq::DecodedImage d = tav::wsq::decode(InputFile(argv[2]).bytes());
     GreyImage img;
     img.width = d.width;
     img.height = d.height;
     img.ppi = d.ppi > 0 ? d.ppi : 0;
-    img.pixels = d.pixels;
+    img.pixels = std::move(d.pixels);
     const std::string out = argv[3];
     if (extension(out) == ".bmp")
         tav::bmp::saveGrey(out, img);
@@ -143,9 +206,8 @@ int info(int argc, char **argv)
 {
     if (argc != 3)
         return usage();
-    const std::vector<std::uint8_t> data = tav::bmp::readFile(argv[2]);
     bool ok = false;
-    const std::string text = tav::wsq::describe(data, &ok);
+    const std::string text = tav::wsq::describe(InputFile(argv[2]).bytes(), &ok);
     std::fputs(text.c_str(), ok ? stdout : stderr);
     return ok ? 0 : 1;
 }

@@ -2,6 +2,7 @@
 #include "platform/wsq/WsqHuffman.h"
 #include "platform/wsq/WsqLayout.h"
 #include "platform/wsq/WsqMarkers.h"
+#include "platform/wsq/WsqPlane.h"
 #include "platform/wsq/WsqTransform.h"
 
 #include <array>
@@ -145,7 +146,7 @@ private:
     std::map<int, std::unique_ptr<HuffmanDecoder>> m_huffman;
     std::optional<Frame> m_frame;
     Layout m_layout{};
-    std::vector<Sample> m_plane;
+    std::unique_ptr<Plane> m_plane; // from the first block on
     int m_blocks = 0;
     int m_restartInterval = 0;
     int m_ppi = -1;
@@ -296,8 +297,8 @@ const std::uint8_t *Decoder::decodeBlock(int block, int tableId, const std::uint
         throw WsqError("Archivo WSQ dañado: falta la tabla Huffman " + std::to_string(tableId));
     const HuffmanDecoder &huff = *found->second;
     const int width = m_frame->width;
-    if (m_plane.empty())
-        m_plane.assign(static_cast<std::size_t>(width) * static_cast<std::size_t>(m_frame->height), Sample{0});
+    if (!m_plane)
+        m_plane = std::make_unique<Plane>(static_cast<std::size_t>(width) * static_cast<std::size_t>(m_frame->height));
 
     // The block's coefficients in order: subband by subband, raster order inside each.
     struct Band
@@ -350,8 +351,8 @@ const std::uint8_t *Decoder::decodeBlock(int block, int tableId, const std::uint
             value = (static_cast<Sample>(v) - b.c) * b.q + b.halfZ;
         else
             value = (static_cast<Sample>(v) + b.c) * b.q - b.halfZ;
-        m_plane[static_cast<std::size_t>(b.r.y + row) * static_cast<std::size_t>(width) +
-                static_cast<std::size_t>(b.r.x + col)] = value;
+        (*m_plane)[static_cast<std::size_t>(b.r.y + row) * static_cast<std::size_t>(width) +
+                   static_cast<std::size_t>(b.r.x + col)] = value;
         ++done;
         if (++col == b.r.w) {
             col = 0;
@@ -462,18 +463,19 @@ done:
         throw WsqError("Archivo WSQ dañado: falta la tabla de filtros (DTT)");
     const Frame &f = *m_frame;
     FilterBank bank(*m_lo, *m_hi);
-    bank.inverse(m_plane.data(), f.width, m_layout);
+    Plane &plane = *m_plane; // three blocks were read
+    bank.inverse(plane.data(), f.width, m_layout);
 
     DecodedImage img;
     img.width = f.width;
     img.height = f.height;
     img.ppi = m_ppi;
-    img.pixels.resize(m_plane.size());
+    img.pixels.resize(plane.size());
     const Sample scale = static_cast<Sample>(f.scale);
     const Sample mean = static_cast<Sample>(f.mean);
-    for (std::size_t i = 0; i < m_plane.size(); ++i) {
+    for (std::size_t i = 0; i < plane.size(); ++i) {
         // Rounded half up and limited to 0..255 (a NaN from absurd filters gives 0).
-        const Sample v = m_plane[i] * scale + mean + Sample{0.5f};
+        const Sample v = plane[i] * scale + mean + Sample{0.5f};
         img.pixels[i] = !(v >= 1) ? 0 : (v >= 255 ? 255 : static_cast<std::uint8_t>(v));
     }
     return img;

@@ -2,6 +2,7 @@
 #include "platform/wsq/WsqHuffman.h"
 #include "platform/wsq/WsqLayout.h"
 #include "platform/wsq/WsqMarkers.h"
+#include "platform/wsq/WsqPlane.h"
 #include "platform/wsq/WsqTransform.h"
 
 #include <algorithm>
@@ -308,7 +309,7 @@ std::vector<std::uint8_t> encode(std::span<const std::uint8_t> pixels, int width
     std::array<Sample, 256> normalised;
     for (int v = 0; v < 256; ++v)
         normalised[static_cast<std::size_t>(v)] = static_cast<Sample>((v - mean) / range);
-    std::vector<Sample> plane(count);
+    Plane plane(count);
     for (std::size_t i = 0; i < count; ++i)
         plane[i] = normalised[pixels[i]];
 
@@ -362,6 +363,13 @@ std::vector<std::uint8_t> encode(std::span<const std::uint8_t> pixels, int width
     // Quantise and turn each block into symbols.
     std::array<std::vector<Token>, 3> tokens;
     for (std::size_t b = 0; b < 3; ++b) {
+        // A block never yields more symbols than coefficients (plus a closing run): reserving that
+        // address space up front spares the regrowth copies, and untouched pages take no memory.
+        std::size_t coefficients = 1;
+        for (int k = kBlocks[b].first; k < kBlocks[b].end; ++k)
+            coefficients += static_cast<std::size_t>(layout.subbands[static_cast<std::size_t>(k)].w) *
+                            static_cast<std::size_t>(layout.subbands[static_cast<std::size_t>(k)].h);
+        tokens[b].reserve(coefficients);
         std::size_t run = 0;
         for (int k = kBlocks[b].first; k < kBlocks[b].end; ++k) {
             const auto i = static_cast<std::size_t>(k);

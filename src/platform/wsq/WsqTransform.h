@@ -4,12 +4,14 @@
 
 #include "platform/wsq/WsqLayout.h"
 
+#include <type_traits>
 #include <vector>
 
 namespace tav::wsq {
 
 // Arithmetic type of the transform and of the dequantised coefficients.
 using Sample = float;
+static_assert(std::is_same_v<Sample, float>, "the working plane holds floats");
 
 // A filter as stored in a file: the taps from the centre outward. An odd length is whole-sample
 // symmetric; an even length is half-sample symmetric (the highpass antisymmetric).

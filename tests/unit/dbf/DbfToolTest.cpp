@@ -1,38 +1,19 @@
 #include "platform/dbf/DbfTable.h"
 #include "support/TestDir.h"
+#include "support/ToolRun.h"
 #include "unit/dbf/DbfTestUtil.h"
 
 #include <gtest/gtest.h>
-
-#include <cstdio>
-#include <sys/wait.h>
 
 using namespace tav::dbf;
 
 namespace {
 
-struct ToolRun
-{
-    int code = -1;
-    std::string out;
-    std::string err;
-};
+using tav::test::ToolRun;
 
 ToolRun dbftool(const std::string &args, const tav::test::TestDir &dir)
 {
-    const auto errFile = dir / "stderr.txt";
-    const std::string cmd = std::string(DBFTOOL) + " " + args + " 2>'" + errFile.string() + "'";
-    ToolRun r;
-    FILE *f = ::popen(cmd.c_str(), "r");
-    char buf[4096];
-    size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0)
-        r.out.append(buf, n);
-    const int st = ::pclose(f);
-    r.code = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-    const auto err = testutil::readFile(errFile);
-    r.err.assign(err.begin(), err.end());
-    return r;
+    return tav::test::runTool(DBFTOOL, args, dir);
 }
 
 } // namespace
