@@ -4,7 +4,7 @@
 set -eu
 here=$(cd "$(dirname "$0")/../.." && pwd)
 build=${1:-$here/build/release}
-tool=$build/tools/wsqtool/wsqtool
+tool=$build/bin/wsqtool
 fixtures=$here/../shared/fixtures/wsq
 if [ ! -x "$tool" ]; then
     echo "wsqtool not built: cmake --preset release && cmake --build --preset release" >&2

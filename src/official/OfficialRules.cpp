@@ -3,8 +3,6 @@
 #include "capture/ImageChecks.h"
 #include "store/Tdm.h"
 
-#include "platform/os/NoCasePath.h"
-
 #include <QFile>
 
 namespace tav::official {
@@ -45,11 +43,6 @@ OfficialRules::OfficialRules(store::Tdm &dm) : m_dm(dm)
 int OfficialRules::ageInYears(const QDate &birth, const QDate &today)
 {
     return static_cast<int>(birth.daysTo(today) / 365);
-}
-
-bool OfficialRules::exists(const QString &name) const
-{
-    return !name.isEmpty() && os::findFileNoCase(m_dm.programDir(), name.toStdString()).has_value();
 }
 
 void OfficialRules::copyOver(const QString &from, const QString &to) const
@@ -160,14 +153,15 @@ void OfficialRules::pedBeforePost(Dataset &ped)
     // 10. The fingerprint card of a request that has one.
     if (ped[QStringLiteral("C_CARPED")].asString() == QLatin1String("C")) {
         const QByteArray kept = ped[QStringLiteral("B_HUELLA")].asBytes();
-        if (!exists(QStringLiteral("edit.tif")) && !exists(QStringLiteral("dedos.tif")) && !kept.isEmpty()) {
+        if (!m_dm.fileExists(QStringLiteral("edit.tif")) && !m_dm.fileExists(QStringLiteral("dedos.tif")) &&
+            !kept.isEmpty()) {
             QFile scratch(m_dm.filePath(QStringLiteral("edit.tif")));
             if (scratch.open(QIODevice::WriteOnly))
                 scratch.write(kept);
         }
         if (!kept.isEmpty())
             ped[QStringLiteral("B_HUELLA")].clear();
-        if (exists(QStringLiteral("edit.tif"))) {
+        if (m_dm.fileExists(QStringLiteral("edit.tif"))) {
             const auto check = capture::ImageChecks::validarHuella(m_dm.filePath(QStringLiteral("edit.tif")));
             if (!check.passed) {
                 if (!check.message.isEmpty())
@@ -176,11 +170,11 @@ void OfficialRules::pedBeforePost(Dataset &ped)
             }
             copyOver(QStringLiteral("edit.tif"), m_dm.pedFingerprintFile());
         }
-        if (exists(QStringLiteral("edit.zip")))
+        if (m_dm.fileExists(QStringLiteral("edit.zip")))
             copyOver(QStringLiteral("edit.zip"), m_dm.pedCardFile());
     }
     // 11.
-    if (exists(QStringLiteral("docu.tif")))
+    if (m_dm.fileExists(QStringLiteral("docu.tif")))
         copyOver(QStringLiteral("docu.tif"), m_dm.pedDocumentFile());
     // 12.
     if (isNew && !m_dm.assignNumber(ped, QStringLiteral("C_PED")))
@@ -260,25 +254,25 @@ bool OfficialRules::tdelFilterRecord(Dataset &tdel)
     return tdel[QStringLiteral("X_TDEL")].asString().toLower().contains(m_dm.offenceFilter);
 }
 
-bool OfficialRules::officialAnswerAvailable()
+bool OfficialRules::officialAnswerAvailable(store::Tdm &dm)
 {
-    Dataset &ped = *m_dm.ped;
+    Dataset &ped = *dm.ped;
     if (!ped[QStringLiteral("M_CONTESTA")].asBoolean()) {
-        m_dm.ui().message(QStringLiteral("El pedido no ha sido contestado"), ui::Ui::errorTitle());
+        dm.ui().message(QStringLiteral("El pedido no ha sido contestado"), ui::Ui::errorTitle());
         return false;
     }
-    if (!ped[QStringLiteral("B_RESP")].asBytes().isEmpty() || exists(m_dm.pedAnswerFile()))
+    if (!ped[QStringLiteral("B_RESP")].asBytes().isEmpty() || dm.fileExists(dm.pedAnswerFile()))
         return true;
-    m_dm.ui().message(QStringLiteral("Este pedido no posee contestación"), ui::Ui::errorTitle());
+    dm.ui().message(QStringLiteral("Este pedido no posee contestación"), ui::Ui::errorTitle());
     return false;
 }
 
-bool OfficialRules::personalAnswerAvailable()
+bool OfficialRules::personalAnswerAvailable(store::Tdm &dm)
 {
-    const QString state = m_dm.pedp->field(QStringLiteral("C_EST")).asString();
+    const QString state = dm.pedp->field(QStringLiteral("C_EST")).asString();
     if (state == QLatin1String("C") || state == QLatin1String("R"))
         return true;
-    m_dm.ui().message(QStringLiteral("El pedido no ha sido contestado o rechazado"), ui::Ui::errorTitle());
+    dm.ui().message(QStringLiteral("El pedido no ha sido contestado o rechazado"), ui::Ui::errorTitle());
     return false;
 }
 

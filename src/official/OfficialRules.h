@@ -30,15 +30,15 @@ public:
     void supBeforePost(store::Dataset &sup);
     bool tdelFilterRecord(store::Dataset &tdel);
 
-    // The answer button's checks: false after their message when there is nothing to show.
-    bool officialAnswerAvailable();
-    bool personalAnswerAvailable();
+    // The answer button's checks: false after their message when there is nothing to show. They need
+    // no bound handlers, so windows call them directly.
+    static bool officialAnswerAvailable(store::Tdm &dm);
+    static bool personalAnswerAvailable(store::Tdm &dm);
 
     // Whole years of 365 days from the date of birth to today (the office's way of counting ages).
     static int ageInYears(const QDate &birth, const QDate &today);
 
 private:
-    bool exists(const QString &name) const;
     void copyOver(const QString &from, const QString &to) const;
     store::Tdm &m_dm;
 };

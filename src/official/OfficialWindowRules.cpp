@@ -1,6 +1,6 @@
 #include "official/OfficialWindowRules.h"
 
-#include "platform/os/NoCasePath.h"
+#include "official/OfficialRules.h"
 #include "store/Tdm.h"
 
 #include <QDateTime>
@@ -82,11 +82,6 @@ bool OfficialWindowRules::saveFirst()
     return ped.post();
 }
 
-bool OfficialWindowRules::exists(const QString &name) const
-{
-    return !name.isEmpty() && os::findFileNoCase(m_dm.programDir(), name.toStdString()).has_value();
-}
-
 void OfficialWindowRules::copyFile(const QString &from, const QString &to) const
 {
     const QString target = m_dm.filePath(to);
@@ -117,7 +112,7 @@ void OfficialWindowRules::captureCard()
     request.rightClass = field(ped, "C_CLASDER");
     request.leftClass = field(ped, "C_CLASIZQ");
     const QString card = m_dm.pedFingerprintFile();
-    if (exists(card)) {
+    if (m_dm.fileExists(card)) {
         copyFile(m_dm.filePath(card), scratchName(n));
         request.loadedImage = m_dm.filePath(scratchName(n));
     }
@@ -155,7 +150,7 @@ void OfficialWindowRules::captureDocuments()
     const QString work = m_dm.filePath(scratchName(n));
     QDateTime noted;
     const QString documents = m_dm.pedDocumentFile();
-    if (exists(documents)) {
+    if (m_dm.fileExists(documents)) {
         copyFile(m_dm.filePath(documents), scratchName(n));
         noted = QFileInfo(work).lastModified();
     }
@@ -194,20 +189,13 @@ void OfficialWindowRules::showAnswer()
     }
     if (!m_services.showAnswer)
         return;
-    // The answer checks of the request rules, with their messages.
-    if (!ped[QStringLiteral("M_CONTESTA")].asBoolean()) {
-        m_dm.ui().message(QStringLiteral("El pedido no ha sido contestado"), Ui::errorTitle());
+    if (!OfficialRules::officialAnswerAvailable(m_dm))
         return;
-    }
     const QString answer = m_dm.pedAnswerFile();
     const QByteArray blob = ped[QStringLiteral("B_RESP")].asBytes();
-    if (!exists(answer) && blob.isEmpty()) {
-        m_dm.ui().message(QStringLiteral("Este pedido no posee contestación"), Ui::errorTitle());
-        return;
-    }
     const int n = ++m_counter;
     const QString copy = m_dm.filePath(scratchName(n));
-    if (exists(answer)) {
+    if (m_dm.fileExists(answer)) {
         copyFile(m_dm.filePath(answer), scratchName(n));
     } else {
         QFile out(copy);

@@ -75,7 +75,6 @@ public:
 
 private:
     bool saveFirst();
-    bool exists(const QString &name) const;
     void copyFile(const QString &from, const QString &to) const;
     void deleteScratch(int n) const;
 

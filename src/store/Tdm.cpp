@@ -217,6 +217,11 @@ QString Tdm::filePath(const QString &name) const
     return QString::fromStdString(os::resolveNoCase(m_dir / name.toStdString()).string());
 }
 
+bool Tdm::fileExists(const QString &name) const
+{
+    return !name.isEmpty() && os::findFileNoCase(m_dir, name.toStdString()).has_value();
+}
+
 // --- start-up steps ---
 
 void Tdm::deleteStartupScratch()

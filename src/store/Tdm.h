@@ -37,6 +37,7 @@ public:
     const std::filesystem::path &programDir() const { return m_dir; }
     QString programPath() const;                 // with its trailing separator
     QString filePath(const QString &name) const; // a file of the program directory, existing case wins
+    bool fileExists(const QString &name) const;  // such a file is in the program directory, in any case
     QString programVersion;                      // "2.32": written into C_VERSION on every save
 
     // --- flags and settings loaded at start ---

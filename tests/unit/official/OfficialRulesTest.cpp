@@ -340,13 +340,13 @@ TEST_F(OfficialRulesTest, OffenceFilterAndAnswerChecks)
     Dataset &ped = newRequest();
     ASSERT_TRUE(save());
     ui.clearRecord();
-    EXPECT_FALSE(rules->officialAnswerAvailable());
+    EXPECT_FALSE(tav::official::OfficialRules::officialAnswerAvailable(*dm));
     EXPECT_TRUE(ui.shown({{"El pedido no ha sido contestado", "Error"}}));
     ped.edit();
     ped["M_CONTESTA"].setValue(true);
     ASSERT_TRUE(save());
-    EXPECT_FALSE(rules->officialAnswerAvailable());
+    EXPECT_FALSE(tav::official::OfficialRules::officialAnswerAvailable(*dm));
     EXPECT_TRUE(ui.shown({{"Este pedido no posee contestación", "Error"}}));
     touch(dm->pedAnswerFile().toStdString());
-    EXPECT_TRUE(rules->officialAnswerAvailable());
+    EXPECT_TRUE(tav::official::OfficialRules::officialAnswerAvailable(*dm));
 }
