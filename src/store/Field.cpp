@@ -23,10 +23,14 @@ bool Field::isNull() const
 
 QString Field::asString() const
 {
-    const QVariant v = value();
-    if (v.isNull())
+    return textOf(m_def.kind, value());
+}
+
+QString Field::textOf(FieldKind kind, const QVariant &v)
+{
+    if (v.isNull() || !v.isValid())
         return {};
-    switch (m_def.kind) {
+    switch (kind) {
     case FieldKind::Boolean:
         return v.toBool() ? QStringLiteral("True") : QStringLiteral("False");
     case FieldKind::Date:

@@ -53,7 +53,9 @@ public:
     // Value in the current record (or the candidate record while a filter runs).
     QVariant value() const;
     bool isNull() const;
-    QString asString() const;   // null -> ""; booleans as "True"/"False"; dates dd/MM/yyyy
+    QString asString() const; // null -> ""; booleans as "True"/"False"; dates dd/MM/yyyy
+    // The same text for any value of a kind (grids and lists show records that are not current).
+    static QString textOf(FieldKind kind, const QVariant &value);
     int asInteger() const;      // null -> 0
     double asFloat() const;     // null -> 0
     QDate asDate() const;       // null -> invalid date

@@ -1,7 +1,7 @@
 #include "ui/ComboBinder.h"
 
 #include "store/Dataset.h"
-#include "ui/FieldText.h"
+#include "store/Field.h"
 
 #include <QAbstractButton>
 #include <QComboBox>
@@ -93,7 +93,7 @@ void ComboBinder::reloadList()
             const QVariant code = store::coerceValue(target.kind(), target.size(), m_list->valueAt(row, m_keyIndex));
             if (code.isNull())
                 continue;
-            combo->addItem(fieldText(text.kind(), m_list->valueAt(row, m_textIndex)), code);
+            combo->addItem(store::Field::textOf(text.kind(), m_list->valueAt(row, m_textIndex)), code);
         }
     }
     refresh();

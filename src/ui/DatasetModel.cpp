@@ -161,7 +161,7 @@ QVariant DatasetModel::data(const QModelIndex &index, int role) const
         if (!f)
             return QString();
         try {
-            return fieldText(f->kind(), valueAt(index.row(), f->index()));
+            return store::Field::textOf(f->kind(), valueAt(index.row(), f->index()));
         } catch (const std::exception &) {
             return QString(); // a calculation that fails for one record leaves its cell empty
         }
