@@ -1,14 +1,11 @@
 #include "capture/windows/TFImgDig.h"
 
-#include "capture/PageNumber.h"
-
 #include "capture/windows/TTwainForm.h"
 #include "platform/imaging/ImageFile.h"
 #include "platform/imaging/TiffDocument.h"
 #include "ui/Ui.h"
 
 #include <QAction>
-#include <QActionGroup>
 #include <QCheckBox>
 #include <QDir>
 #include <QFile>
@@ -24,7 +21,7 @@
 #include <QSpinBox>
 #include <QVBoxLayout>
 
-#include <cmath>
+#include <algorithm>
 
 namespace tav::capture {
 
@@ -53,8 +50,9 @@ bool replaceWithCopy(const QString &from, const QString &to)
 } // namespace
 
 TFImgDig::TFImgDig(const QString &programDir, ui::Ui &ui, TTwainForm &twain, QWidget *parent)
-    : QDialog(parent), m_dir(programDir), m_ui(ui), m_twain(twain), m_view(new ImageView), m_pageEdit(new QLineEdit),
-      m_upDown(new QSpinBox), m_zoom(new QSpinBox), m_showInterface(new QCheckBox(QStringLiteral("Mostrar interfaz"))),
+    : QDialog(parent), m_dir(programDir), m_ui(ui), m_twain(twain), m_view(new ImageView),
+      m_controls(new PageZoomControls(m_view, ui, this)),
+      m_showInterface(new QCheckBox(QStringLiteral("Mostrar interfaz"))),
       m_rescan(new QPushButton(QStringLiteral("Digitalizar"))),
       m_insert(new QPushButton(QStringLiteral("Insertar Página"))),
       m_add(new QPushButton(QStringLiteral("Agregar Página"))),
@@ -67,16 +65,8 @@ TFImgDig::TFImgDig(const QString &programDir, ui::Ui &ui, TTwainForm &twain, QWi
     setObjectName(QStringLiteral("FImgDig"));
     setWindowTitle(kCaption);
     setDocumentFile(QStringLiteral("test.tif"));
-    m_zoom->setRange(2, 200);
-    m_zoom->setSingleStep(5);
-    m_zoom->setValue(100);
-    m_zoom->setSuffix(QStringLiteral(" %"));
-    m_zoom->setToolTip(QStringLiteral("Factor de Zoom"));
-    m_upDown->setRange(1, 1);
-    m_upDown->setButtonSymbols(QAbstractSpinBox::UpDownArrows);
-    m_pageEdit->setText(QStringLiteral("0"));
-    m_pageEdit->setFixedWidth(50);
-    m_pageEdit->setToolTip(QStringLiteral("Página"));
+    m_controls->pageEdit()->setText(QStringLiteral("0"));
+    m_controls->pageEdit()->setToolTip(QStringLiteral("Página"));
 
     auto *menus = new QMenuBar(this);
     QMenu *archivo = menus->addMenu(QStringLiteral("&Archivo"));
@@ -95,21 +85,7 @@ TFImgDig::TFImgDig(const QString &programDir, ui::Ui &ui, TTwainForm &twain, QWi
     QMenu *imagen = menus->addMenu(QStringLiteral("&Imagen"));
     imagen->addAction(QStringLiteral("Rotar a &Izquierda"), this, [this] { rotate(-90); });
     imagen->addAction(QStringLiteral("Rotar a &Derecha"), this, [this] { rotate(90); });
-    QMenu *ver = menus->addMenu(QStringLiteral("&Ver"));
-    auto *fits = new QActionGroup(this);
-    m_fitWindowAction = ver->addAction(QStringLiteral("Ajustar a la ventana"));
-    m_fitWidthAction = ver->addAction(QStringLiteral("Ajustar al ancho"));
-    m_fitHeightAction = ver->addAction(QStringLiteral("Ajustar al alto"));
-    m_freeAction = ver->addAction(QStringLiteral("Tamaño libre"));
-    for (QAction *a : {m_fitWindowAction, m_fitWidthAction, m_fitHeightAction, m_freeAction}) {
-        a->setCheckable(true);
-        fits->addAction(a);
-    }
-    m_fitWidthAction->setChecked(true);
-    connect(m_fitWindowAction, &QAction::triggered, this, [this] { setFitMode(FitMode::Window); });
-    connect(m_fitWidthAction, &QAction::triggered, this, [this] { setFitMode(FitMode::Width); });
-    connect(m_fitHeightAction, &QAction::triggered, this, [this] { setFitMode(FitMode::Height); });
-    connect(m_freeAction, &QAction::triggered, this, [this] { setFitMode(FitMode::Free); });
+    m_controls->addFitActions(menus->addMenu(QStringLiteral("&Ver")));
     menus->addMenu(QStringLiteral("A&yuda"))->addAction(QStringLiteral("&Contenido"));
 
     auto *layout = new QVBoxLayout(this);
@@ -124,17 +100,18 @@ TFImgDig::TFImgDig(const QString &programDir, ui::Ui &ui, TTwainForm &twain, QWi
     tools->addWidget(m_cerrar);
     layout->addLayout(tools);
     auto *view = new QHBoxLayout;
-    for (QWidget *w : {static_cast<QWidget *>(new QLabel(QStringLiteral("Página"))), static_cast<QWidget *>(m_pageEdit),
-                       static_cast<QWidget *>(m_upDown), static_cast<QWidget *>(m_zoom),
-                       static_cast<QWidget *>(m_fitWidth), static_cast<QWidget *>(m_fitHeight),
-                       static_cast<QWidget *>(m_config), static_cast<QWidget *>(m_showInterface)})
+    for (QWidget *w :
+         {static_cast<QWidget *>(new QLabel(QStringLiteral("Página"))), static_cast<QWidget *>(m_controls->pageEdit()),
+          static_cast<QWidget *>(m_controls->upDown()), static_cast<QWidget *>(m_controls->zoomBox()),
+          static_cast<QWidget *>(m_fitWidth), static_cast<QWidget *>(m_fitHeight), static_cast<QWidget *>(m_config),
+          static_cast<QWidget *>(m_showInterface)})
         view->addWidget(w);
     view->addStretch();
     layout->addLayout(view);
     layout->addWidget(m_view, 1);
 
-    for (QWidget *w :
-         {static_cast<QWidget *>(m_zoom), static_cast<QWidget *>(m_pageEdit), static_cast<QWidget *>(m_view)})
+    for (QWidget *w : {static_cast<QWidget *>(m_controls->zoomBox()), static_cast<QWidget *>(m_controls->pageEdit()),
+                       static_cast<QWidget *>(m_view)})
         w->installEventFilter(this);
     m_add->setFocusPolicy(Qt::NoFocus);
 
@@ -147,15 +124,6 @@ TFImgDig::TFImgDig(const QString &programDir, ui::Ui &ui, TTwainForm &twain, QWi
     connect(m_cerrar, &QPushButton::clicked, this, [this] { cerrar(); });
     connect(m_fitWidth, &QPushButton::clicked, this, [this] { setFitMode(FitMode::Width); });
     connect(m_fitHeight, &QPushButton::clicked, this, [this] { setFitMode(FitMode::Height); });
-    connect(m_pageEdit, &QLineEdit::editingFinished, this, [this] { goToPage(m_pageEdit->text()); });
-    connect(m_upDown, &QSpinBox::valueChanged, this, [this](int page) {
-        if (m_view->hasImage() && page != m_view->page())
-            showPage(page);
-    });
-    connect(m_zoom, &QSpinBox::valueChanged, this, [this](int value) {
-        if (m_view->hasImage() && value >= 2 && value <= 200 && m_fit == FitMode::Free)
-            m_view->setZoom(value);
-    });
     connect(m_showInterface, &QCheckBox::toggled, m_interfaceAction, &QAction::setChecked);
     connect(m_interfaceAction, &QAction::toggled, m_showInterface, &QCheckBox::setChecked);
     setMinimumSize(638, 245);
@@ -213,59 +181,8 @@ void TFImgDig::showDocument(const QString &source)
         m_ui.error(error);
         return;
     }
-    const QSignalBlocker block(m_upDown);
-    m_upDown->setRange(1, std::max(1, pageCount()));
-    m_upDown->setValue(1);
-    m_pageEdit->setText(QStringLiteral("1"));
-    applyFit();
+    m_controls->imageLoaded();
     updateCaption();
-}
-
-void TFImgDig::showPage(int page)
-{
-    if (!m_view->hasImage())
-        return;
-    QString error;
-    if (!m_view->setImage(m_viewFile, page, &error)) {
-        m_ui.error(error);
-        return;
-    }
-    const QSignalBlocker block(m_upDown);
-    m_upDown->setValue(page);
-    m_pageEdit->setText(QString::number(page));
-    applyFit();
-}
-
-void TFImgDig::goToPage(const QString &text)
-{
-    if (!m_view->hasImage())
-        return;
-    const int page = capture::pageFromText(text, pageCount());
-    m_pageEdit->setText(QString::number(page));
-    showPage(page);
-}
-
-void TFImgDig::applyFit()
-{
-    if (!m_view->hasImage())
-        return;
-    const ImageView::Fit fit = m_fit == FitMode::Window   ? ImageView::Fit::Window
-                               : m_fit == FitMode::Width  ? ImageView::Fit::Width
-                               : m_fit == FitMode::Height ? ImageView::Fit::Height
-                                                          : ImageView::Fit::Free;
-    const double zoom = m_view->fit(fit, m_zoom->value());
-    const QSignalBlocker block(m_zoom);
-    m_zoom->setValue(int(std::lround(zoom)));
-}
-
-void TFImgDig::setFitMode(FitMode mode)
-{
-    m_fit = mode;
-    m_fitWindowAction->setChecked(mode == FitMode::Window);
-    m_fitWidthAction->setChecked(mode == FitMode::Width);
-    m_fitHeightAction->setChecked(mode == FitMode::Height);
-    m_freeAction->setChecked(mode == FitMode::Free);
-    applyFit();
 }
 
 void TFImgDig::scanCommand(ScanCommand command)
@@ -322,8 +239,8 @@ bool TFImgDig::pageOperation(ScanCommand command, QString *error)
         ok = imaging::TiffDocument::replacePage(m_documentFile, 1, page, encoding, error);
         break;
     case ScanCommand::Insert:
-        ok = imaging::TiffDocument::insertPage(m_documentFile, exists ? std::max(1, m_upDown->value()) : 1, page,
-                                               encoding, error);
+        ok = imaging::TiffDocument::insertPage(m_documentFile, exists ? std::max(1, m_controls->upDown()->value()) : 1,
+                                               page, encoding, error);
         break;
     case ScanCommand::Add:
         ok = exists ? imaging::TiffDocument::appendPage(m_documentFile, page, encoding, error)
@@ -334,7 +251,7 @@ bool TFImgDig::pageOperation(ScanCommand command, QString *error)
         m_unchanged = false;
     showDocument(m_documentFile);
     if (command == ScanCommand::Add)
-        showPage(pageCount());
+        m_controls->showPage(pageCount());
     return ok;
 }
 
@@ -391,7 +308,7 @@ void TFImgDig::rotate(int degrees)
         m_ui.error(error);
         return;
     }
-    showPage(page);
+    m_controls->showPage(page);
 }
 
 bool TFImgDig::loadFile(const QString &source)
@@ -472,17 +389,17 @@ void TFImgDig::showEvent(QShowEvent *event)
     QDialog::showEvent(event);
     m_unchanged = true;
     setWindowTitle(kCaption);
-    m_pageEdit->setText(QStringLiteral("0"));
+    m_controls->pageEdit()->setText(QStringLiteral("0"));
     m_twain.loadProfile(kProfile);
     if (!m_view->hasImage() && QFileInfo::exists(m_documentFile))
         showDocument(m_documentFile);
-    applyFit();
+    m_controls->applyFit();
 }
 
 void TFImgDig::resizeEvent(QResizeEvent *event)
 {
     QDialog::resizeEvent(event);
-    applyFit();
+    m_controls->applyFit();
 }
 
 void TFImgDig::keyReleaseEvent(QKeyEvent *event)

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "capture/windows/TFImgPrn.h"
+#include "capture/windows/PageZoomControls.h"
 
 #include <QDialog>
 
@@ -55,18 +55,18 @@ public:
     // Every page, each fitted to the printed page.
     int print(QPrinter &printer);
     // The page edit's text: not a number gives 1, out of range is brought into it.
-    void goToPage(const QString &text);
+    void goToPage(const QString &text) { m_controls->goToPage(text); }
 
-    enum class FitMode { Window, Width, Height, Free };
-    void setFitMode(FitMode mode);
+    using FitMode = ImageView::Fit;
+    void setFitMode(FitMode mode) { m_controls->setFitMode(mode); }
     void grabar();
     void cerrar();
 
     void setFileChooser(std::function<QString()> chooser) { m_chooser = std::move(chooser); }
 
     ImageView *viewer() const { return m_view; }
-    QLineEdit *pageEdit() const { return m_pageEdit; }
-    QSpinBox *zoomBox() const { return m_zoom; }
+    QLineEdit *pageEdit() const { return m_controls->pageEdit(); }
+    QSpinBox *zoomBox() const { return m_controls->zoomBox(); }
     QPushButton *addButton() const { return m_add; }
     QPushButton *insertButton() const { return m_insert; }
     QPushButton *rescanButton() const { return m_rescan; }
@@ -84,9 +84,7 @@ protected:
 private:
     QString file(const QString &name) const;
     void showDocument(const QString &file);
-    void showPage(int page);
     void updateCaption();
-    void applyFit();
     bool pageOperation(ScanCommand command, QString *error);
     void configureScanner();
     void printFromDialog();
@@ -100,16 +98,13 @@ private:
     int m_tempCounter = 0;
     QString m_scanMode;
     bool m_unchanged = true;
-    FitMode m_fit = FitMode::Width;
     std::function<QString()> m_chooser;
 
     ImageView *m_view;
-    QLineEdit *m_pageEdit;
-    QSpinBox *m_upDown;
-    QSpinBox *m_zoom;
+    PageZoomControls *m_controls;
     QCheckBox *m_showInterface;
     QPushButton *m_rescan, *m_insert, *m_add, *m_delete, *m_fitWidth, *m_fitHeight, *m_config, *m_grabar, *m_cerrar;
-    QAction *m_fitWindowAction, *m_fitWidthAction, *m_fitHeightAction, *m_freeAction, *m_interfaceAction;
+    QAction *m_interfaceAction;
 };
 
 } // namespace tav::capture

@@ -1,10 +1,9 @@
 #pragma once
 
-#include "capture/windows/TFImgPrn.h"
+#include "capture/windows/PageZoomControls.h"
 
 #include <QDialog>
 
-class QAction;
 class QLineEdit;
 class QPrinter;
 class QPushButton;
@@ -28,32 +27,25 @@ public:
     const QString &imageFile() const { return m_file; }
     // Loads the file when the viewer does not show it yet (done on show).
     bool load();
-    void goToPage(const QString &text);
-    enum class FitMode { Window, Width, Height, Free };
-    void setFitMode(FitMode mode);
+    void goToPage(const QString &text) { m_controls->goToPage(text); }
+    using FitMode = ImageView::Fit;
+    void setFitMode(FitMode mode) { m_controls->setFitMode(mode); }
     int print(QPrinter &printer);
 
     ImageView *viewer() const { return m_view; }
-    QLineEdit *pageEdit() const { return m_pageEdit; }
-    QSpinBox *zoomBox() const { return m_zoom; }
+    QLineEdit *pageEdit() const { return m_controls->pageEdit(); }
+    QSpinBox *zoomBox() const { return m_controls->zoomBox(); }
 
 protected:
     void showEvent(QShowEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
 
 private:
-    void applyFit();
-    void showPage(int page);
-
     ui::Ui &m_ui;
     QString m_file;
-    FitMode m_fit = FitMode::Width;
     ImageView *m_view;
-    QLineEdit *m_pageEdit;
-    QSpinBox *m_upDown;
-    QSpinBox *m_zoom;
+    PageZoomControls *m_controls;
     QPushButton *m_exit;
-    QAction *m_fitWindowAction, *m_fitWidthAction, *m_fitHeightAction, *m_freeAction;
 };
 
 } // namespace tav::capture
