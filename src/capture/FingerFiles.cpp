@@ -58,12 +58,12 @@ bool FingerFiles::WsqFileToBmp(const QString &wsqFile, const QString &bmpFile)
 {
     try {
         const std::vector<std::uint8_t> data = bmp::readFile(existing(wsqFile));
-        const wsq::DecodedImage decoded = wsq::decode(data);
+        wsq::DecodedImage decoded = wsq::decode(data);
         bmp::GreyImage image;
         image.width = decoded.width;
         image.height = decoded.height;
         image.ppi = decoded.ppi > 0 ? decoded.ppi : 0;
-        image.pixels = decoded.pixels;
+        image.pixels = std::move(decoded.pixels);
         bmp::saveGrey(toPath(bmpFile), image);
         return true;
     } catch (const std::exception &) {

@@ -11,6 +11,19 @@ namespace {
 constexpr std::size_t kHugePage = std::size_t{2} << 20;
 constexpr std::size_t kLargeBytes = kHugePage / 4; // below this, huge pages would waste more than they save
 
+// Under the address sanitizer every plane stays on the heap, where overruns are caught.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kMapLargePlanes = false;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+constexpr bool kMapLargePlanes = false;
+#else
+constexpr bool kMapLargePlanes = true;
+#endif
+#else
+constexpr bool kMapLargePlanes = true;
+#endif
+
 } // namespace
 
 Plane::Plane(std::size_t count) : m_count(count)
@@ -18,7 +31,7 @@ Plane::Plane(std::size_t count) : m_count(count)
     const std::size_t bytes = count * sizeof(float);
     if (count != 0 && bytes / sizeof(float) != count)
         throw std::bad_alloc();
-    if (bytes >= kLargeBytes) {
+    if (kMapLargePlanes && bytes >= kLargeBytes) {
         // One spare huge page of address space lets the plane start on a huge-page boundary; the
         // spare part is never touched and so never takes memory.
         const std::size_t length = (bytes + kHugePage - 1) / kHugePage * kHugePage + kHugePage;
