@@ -38,12 +38,13 @@ Plane::Plane(std::size_t count) : m_count(count)
         void *map = mmap(nullptr, length, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
         if (map == MAP_FAILED)
             throw std::bad_alloc();
-        const auto base = reinterpret_cast<std::uintptr_t>(map);
-        const std::uintptr_t aligned = (base + kHugePage - 1) & ~(kHugePage - 1);
-        madvise(reinterpret_cast<void *>(aligned), length - (aligned - base), MADV_HUGEPAGE); // advice only
+        auto *base = static_cast<char *>(map);
+        const std::size_t skip =
+            (kHugePage - (reinterpret_cast<std::uintptr_t>(base) & (kHugePage - 1))) & (kHugePage - 1);
+        madvise(base + skip, length - skip, MADV_HUGEPAGE); // advice only
         m_map = map;
         m_mapLength = length;
-        m_data = reinterpret_cast<float *>(aligned); // anonymous memory reads as zero
+        m_data = reinterpret_cast<float *>(base + skip); // anonymous memory reads as zero
         return;
     }
     m_small.assign(count, 0.0f);
