@@ -321,28 +321,32 @@ void Dataset::last()
     scrolled();
 }
 
+// Moving past the last (first) record stays on it and sets the end (beginning) flag; that attempt is
+// announced like a move, so navigators and bound controls see the flag, and repeating it does nothing.
 void Dataset::next()
 {
     ensureBrowse();
-    if (m_pos + 1 < recordCount()) {
+    if (m_eof)
+        return;
+    m_bof = false;
+    if (m_pos + 1 < recordCount())
         ++m_pos;
-        m_bof = m_eof = false;
-        scrolled();
-    } else {
+    else
         m_eof = true;
-    }
+    scrolled();
 }
 
 void Dataset::prior()
 {
     ensureBrowse();
-    if (m_pos > 0) {
+    if (m_bof)
+        return;
+    m_eof = false;
+    if (m_pos > 0)
         --m_pos;
-        m_bof = m_eof = false;
-        scrolled();
-    } else {
+    else
         m_bof = true;
-    }
+    scrolled();
 }
 
 bool Dataset::moveTo(int position)

@@ -54,6 +54,41 @@ TEST(Dataset, NavigatesInIndexOrderAndFindsKeys)
     EXPECT_TRUE(ds["F_NAC"].isNull() == false);
 }
 
+// Stepping past either end stays on the record, raises the flag and tells the bound controls once.
+TEST(Dataset, SteppingPastAnEndIsAnnouncedOnce)
+{
+    Dataset ds("ped", people());
+    ds.open();
+    int scrolls = 0, changes = 0;
+    ds.afterScroll = [&](Dataset &) { ++scrolls; };
+    QObject::connect(&ds, &Dataset::currentChanged, [&] { ++changes; });
+    ds.last();
+    ds.prior();
+    ds.next();
+    ASSERT_FALSE(ds.eof());
+    scrolls = changes = 0;
+    ds.next();
+    EXPECT_TRUE(ds.eof());
+    EXPECT_EQ(ds["C_PED"].asInteger(), 30);
+    EXPECT_EQ(scrolls, 1);
+    EXPECT_EQ(changes, 1);
+    ds.next();
+    EXPECT_EQ(scrolls, 1) << "already at the end: nothing happens";
+    ds.first();
+    scrolls = changes = 0;
+    ds.prior();
+    ds.prior();
+    EXPECT_TRUE(ds.bof());
+    EXPECT_EQ(ds["C_PED"].asInteger(), 10);
+    EXPECT_EQ(scrolls, 0) << "first() already raised the flag";
+    ds.next();
+    ds.prior();
+    ds.prior();
+    EXPECT_TRUE(ds.bof());
+    EXPECT_EQ(scrolls, 3);
+    EXPECT_EQ(changes, 3);
+}
+
 TEST(Dataset, TypedFieldsConvertAndPadAsStored)
 {
     Dataset ds("ped", people());
