@@ -445,20 +445,32 @@ QVariant Dataset::valueAt(int position, int fieldIndex)
     const QVariantList row = m_source->read(m_rows[static_cast<size_t>(position)].recno);
     if (fieldIndex < m_storedCount)
         return row.value(fieldIndex);
-    // A lookup or calculated column of another record: compute it on a scratch buffer.
+    return withCalculated(row).value(fieldIndex);
+}
+
+QVariantList Dataset::rowValues(int position)
+{
+    if (position < 0 || position >= recordCount())
+        return {};
+    if (position == m_pos && m_state != DatasetState::Insert)
+        return m_buffer;
+    return withCalculated(m_source->read(m_rows[static_cast<size_t>(position)].recno));
+}
+
+// Another record's stored values completed with its lookup and calculated fields, computed on a
+// scratch buffer so the current record stays as it is.
+QVariantList Dataset::withCalculated(const QVariantList &stored)
+{
     QVariantList saved = std::exchange(m_buffer, QVariantList(static_cast<qsizetype>(m_fields.size())));
-    for (int i = 0; i < m_storedCount && i < row.size(); ++i)
-        m_buffer[i] = row.at(i);
-    QVariant v;
+    for (int i = 0; i < m_storedCount && i < stored.size(); ++i)
+        m_buffer[i] = stored.at(i);
     try {
         computeCalculated();
-        v = m_buffer.value(fieldIndex);
     } catch (...) {
         m_buffer = std::move(saved);
         throw;
     }
-    m_buffer = std::move(saved);
-    return v;
+    return std::exchange(m_buffer, std::move(saved));
 }
 
 RecNo Dataset::currentRecNo() const

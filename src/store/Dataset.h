@@ -87,8 +87,10 @@ public:
     // The value of `resultField` in the first record whose `keyField` equals `key`, without
     // moving the current record; null when there is none.
     QVariant lookupValue(const QString &keyField, const QVariant &key, const QString &resultField);
-    // Values of any visible record, for grids.
+    // Values of any visible record, for grids: one field, or every field of the record (stored, lookup
+    // and calculated, in field order) when a grid shows several of its columns.
     QVariant valueAt(int position, int fieldIndex);
+    QVariantList rowValues(int position);
     RecNo currentRecNo() const;
 
     // Editing
@@ -135,6 +137,7 @@ private:
     void loadCurrent();
     void clearCurrent();
     void computeCalculated();
+    QVariantList withCalculated(const QVariantList &stored);
     void setState(DatasetState state);
     void checkActive() const;
     void ensureBrowse();

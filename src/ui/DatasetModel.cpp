@@ -93,6 +93,7 @@ void DatasetModel::resetTo(const Shape &shape)
 
 void DatasetModel::keepCurrentValues()
 {
+    m_cachedPosition = -1;
     if (!m_dataset || !m_dataset->isActive() || m_dataset->state() == store::DatasetState::Insert)
         return;
     m_currentValues.clear();
@@ -147,7 +148,24 @@ QVariant DatasetModel::valueAt(int row, int fieldIndex) const
     const int pos = positionOfRow(row);
     if (ds.state() == store::DatasetState::Insert && pos == ds.position())
         return m_currentValues.value(fieldIndex);
-    return ds.valueAt(pos, fieldIndex);
+    if (pos != m_cachedPosition) {
+        QVariantList row;
+        try {
+            row = ds.rowValues(pos);
+        } catch (const std::exception &) {
+            return ds.valueAt(pos, fieldIndex); // a failing calculation spoils its own cells only
+        }
+        m_cachedRow = std::move(row);
+        m_cachedPosition = pos;
+        if (!m_cacheExpiryQueued) {
+            m_cacheExpiryQueued = true;
+            QTimer::singleShot(0, this, [this] {
+                m_cacheExpiryQueued = false;
+                m_cachedPosition = -1;
+            });
+        }
+    }
+    return m_cachedRow.value(fieldIndex);
 }
 
 QVariant DatasetModel::data(const QModelIndex &index, int role) const

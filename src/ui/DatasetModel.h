@@ -100,6 +100,12 @@ private:
     // The current record as last seen outside insert state: while a new record is inserted the
     // dataset's buffer holds the new record, and the record it displaced is shown from here.
     QVariantList m_currentValues;
+    // The record a view is painting: a grid asks for each cell, and reading the record once per row
+    // instead of once per cell keeps scrolling light. It lives until the event loop runs again (or
+    // the dataset signals), so a change made through another dataset shows at the next paint.
+    mutable int m_cachedPosition = -1;
+    mutable QVariantList m_cachedRow;
+    mutable bool m_cacheExpiryQueued = false;
     bool m_editable = false;
     bool m_reshaping = false;
     Ui *m_ui = nullptr;

@@ -187,3 +187,35 @@ TEST(DatasetModel, CellsEditedInPlace)
     EXPECT_EQ(ds->state(), store::DatasetState::Browse);
     EXPECT_EQ(ds->recordCount(), 3);
 }
+
+// A view asks for every cell: the model reads and completes each record once per row while it paints,
+// and reads it again at the next paint (a change made through another dataset then shows).
+TEST(DatasetModel, ReadsEachRecordOncePerPaint)
+{
+    auto ds = tav::test::makeRequests();
+    ds->addCalculatedField("NOMBRE", store::FieldKind::String, 30);
+    ds->addCalculatedField("CODIGO", store::FieldKind::String, 30);
+    int calculations = 0;
+    ds->onCalcFields = [&](store::Dataset &d) {
+        ++calculations;
+        d["NOMBRE"].setValue(d["X_APE1"].asString() + "!");
+        d["CODIGO"].setValue("P" + d["C_PED"].asString());
+    };
+    ds->open();
+    DatasetModel model(*ds);
+    const auto paint = [&] {
+        QStringList cells;
+        for (int r = 0; r < model.rowCount(); ++r)
+            for (int c = 0; c < model.columnCount(); ++c)
+                cells << model.index(r, c).data().toString();
+        return cells;
+    };
+    calculations = 0;
+    const QStringList first = paint();
+    EXPECT_EQ(calculations, 2) << "the two records that are not current, once each";
+    EXPECT_TRUE(first.contains("PEREZ!") && first.contains("P30"));
+    QCoreApplication::processEvents();
+    calculations = 0;
+    EXPECT_EQ(paint(), first);
+    EXPECT_EQ(calculations, 2) << "read again at the next paint";
+}
