@@ -193,15 +193,30 @@ std::vector<std::uint8_t> readFile(const std::filesystem::path &file)
     return data;
 }
 
+// The bytes go to a sibling file that then takes the name, so a failed or interrupted write never
+// leaves a partial file under the final name (a caller that finds the file takes it as complete).
 void writeFile(const std::filesystem::path &file, std::span<const std::uint8_t> data)
 {
-    std::ofstream out(file, std::ios::binary | std::ios::trunc);
-    if (!out)
-        throw BmpError("No se puede crear el archivo " + file.string());
-    out.write(reinterpret_cast<const char *>(data.data()), static_cast<std::streamsize>(data.size()));
-    out.close();
-    if (!out)
+    std::filesystem::path part = file;
+    part += ".part";
+    {
+        std::ofstream out(part, std::ios::binary | std::ios::trunc);
+        if (!out)
+            throw BmpError("No se puede crear el archivo " + file.string());
+        out.write(reinterpret_cast<const char *>(data.data()), static_cast<std::streamsize>(data.size()));
+        out.close();
+        if (!out) {
+            std::error_code ignored;
+            std::filesystem::remove(part, ignored);
+            throw BmpError("No se pudo escribir el archivo " + file.string());
+        }
+    }
+    std::error_code ec;
+    std::filesystem::rename(part, file, ec);
+    if (ec) {
+        std::filesystem::remove(part, ec);
         throw BmpError("No se pudo escribir el archivo " + file.string());
+    }
 }
 
 GreyImage load(const std::filesystem::path &file)

@@ -43,7 +43,8 @@ void saveGrey(const std::filesystem::path &file, const GreyImage &image);
 std::vector<std::uint8_t> encodeMono(const GreyImage &image, int threshold = 128);
 void saveMono(const std::filesystem::path &file, const GreyImage &image, int threshold = 128);
 
-// Whole-file helpers shared with the callers that read and write raw bytes.
+// Whole-file helpers shared with the callers that read and write raw bytes. Writing replaces the file
+// in one step: it is either the old file or the complete new one.
 std::vector<std::uint8_t> readFile(const std::filesystem::path &file);
 void writeFile(const std::filesystem::path &file, std::span<const std::uint8_t> data);
 

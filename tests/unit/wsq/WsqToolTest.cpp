@@ -81,6 +81,9 @@ TEST(WsqTool, ErrorsGoToStandardErrorWithNonZeroExit)
         std::fclose(f);
         f = std::fopen((dir / "empty.wsq").c_str(), "wb");
         std::fclose(f);
+        f = std::fopen((dir / "good.pgm").c_str(), "wb");
+        std::fputs("P5 2 2 255\n\x10\x20\x30\x40", f);
+        std::fclose(f);
     }
     const struct
     {
@@ -95,6 +98,7 @@ TEST(WsqTool, ErrorsGoToStandardErrorWithNonZeroExit)
         {"encode " + quoted(dir / "short.pgm") + " " + quoted(dir / "o.wsq"), 1, "PGM incompleto"},
         {"encode " + quoted(dir / "short.pgm") + " " + quoted(dir / "o.wsq") + " --bitrate x", 2, "inválido"},
         {"convert a b", 2, "uso:"},
+        {"encode " + quoted(dir / "good.pgm") + " " + quoted(dir / "no" / "o.wsq"), 1, "No se puede crear"},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.args);
@@ -105,6 +109,8 @@ TEST(WsqTool, ErrorsGoToStandardErrorWithNonZeroExit)
     }
     EXPECT_FALSE(std::filesystem::exists(dir / "o.pgm"));
     EXPECT_FALSE(std::filesystem::exists(dir / "o.wsq"));
+    for (const auto &e : std::filesystem::directory_iterator(dir.path()))
+        EXPECT_NE(e.path().extension(), ".part") << "no half-written file is left behind";
 }
 
 } // namespace
