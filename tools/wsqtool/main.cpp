@@ -12,7 +12,6 @@
 #include <exception>
 #include <fcntl.h>
 #include <filesystem>
-#include <fstream>
 #include <span>
 #include <stdexcept>
 #include <string>
@@ -133,14 +132,8 @@ PgmView parsePgm(const std::string &file, std::span<const std::uint8_t> data)
 void writePgm(const std::string &file, const GreyImage &img)
 {
     const std::string head = "P5\n" + std::to_string(img.width) + " " + std::to_string(img.height) + "\n255\n";
-    std::ofstream out(file, std::ios::binary | std::ios::trunc);
-    if (!out)
-        throw std::runtime_error("No se puede crear el archivo " + file);
-    out.write(head.data(), static_cast<std::streamsize>(head.size()));
-    out.write(reinterpret_cast<const char *>(img.pixels.data()), static_cast<std::streamsize>(img.pixels.size()));
-    out.close();
-    if (!out)
-        throw std::runtime_error("No se pudo escribir el archivo " + file);
+    const std::span<const std::uint8_t> headBytes(reinterpret_cast<const std::uint8_t *>(head.data()), head.size());
+    tav::bmp::writeFile(file, {headBytes, img.pixels});
 }
 
 int encode(int argc, char **argv)

@@ -197,13 +197,19 @@ std::vector<std::uint8_t> readFile(const std::filesystem::path &file)
 // leaves a partial file under the final name (a caller that finds the file takes it as complete).
 void writeFile(const std::filesystem::path &file, std::span<const std::uint8_t> data)
 {
+    writeFile(file, {data});
+}
+
+void writeFile(const std::filesystem::path &file, std::initializer_list<std::span<const std::uint8_t>> parts)
+{
     std::filesystem::path part = file;
     part += ".part";
     {
         std::ofstream out(part, std::ios::binary | std::ios::trunc);
         if (!out)
             throw BmpError("No se puede crear el archivo " + file.string());
-        out.write(reinterpret_cast<const char *>(data.data()), static_cast<std::streamsize>(data.size()));
+        for (const std::span<const std::uint8_t> &data : parts)
+            out.write(reinterpret_cast<const char *>(data.data()), static_cast<std::streamsize>(data.size()));
         out.close();
         if (!out) {
             std::error_code ignored;

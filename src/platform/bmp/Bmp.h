@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <initializer_list>
 #include <span>
 #include <stdexcept>
 #include <vector>
@@ -47,5 +48,7 @@ void saveMono(const std::filesystem::path &file, const GreyImage &image, int thr
 // in one step: it is either the old file or the complete new one.
 std::vector<std::uint8_t> readFile(const std::filesystem::path &file);
 void writeFile(const std::filesystem::path &file, std::span<const std::uint8_t> data);
+// The same with the contents in several pieces (a header and the pixels) written one after another.
+void writeFile(const std::filesystem::path &file, std::initializer_list<std::span<const std::uint8_t>> parts);
 
 } // namespace tav::bmp
