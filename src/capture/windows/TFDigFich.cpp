@@ -113,7 +113,7 @@ TFDigFich::TFDigFich(const QString &programDir, ui::Ui &ui, TTwainForm &twain, Q
     auto *menus = new QMenuBar(this);
     QMenu *file = menus->addMenu(QStringLiteral("&Archivo"));
     file->addAction(QStringLiteral("&Cargar Imagen"), this, [this] { loadFromDialog(true); });
-    file->addAction(QStringLiteral("&Configuración del Scanner"), this, [this] { configureScanner(); });
+    file->addAction(QStringLiteral("&Configuración del Scanner"), this, [this] { m_twain.configure(kProfile); });
     m_interfaceAction = file->addAction(QStringLiteral("&Interface del Scanner"));
     m_interfaceAction->setCheckable(true);
     file->addSeparator();
@@ -160,7 +160,7 @@ TFDigFich::TFDigFich(const QString &programDir, ui::Ui &ui, TTwainForm &twain, Q
     connect(m_loadButton, &QPushButton::clicked, this, [this] { loadFromDialog(false); });
     connect(m_grabar, &QPushButton::clicked, this, [this] { grabar(); });
     connect(m_print, &QPushButton::clicked, this, [this] { printFromDialog(); });
-    connect(m_config, &QPushButton::clicked, this, [this] { configureScanner(); });
+    connect(m_config, &QPushButton::clicked, this, [this] { m_twain.configure(kProfile); });
     connect(m_fitWidth, &QPushButton::clicked, this, [this] {
         m_fitWidthAction->setChecked(true);
         setFitMode(FitMode::Width);
@@ -422,13 +422,6 @@ void TFDigFich::printFromDialog()
         print(printer);
 }
 
-void TFDigFich::configureScanner()
-{
-    m_twain.loadProfile(kProfile);
-    m_twain.exec();
-    m_twain.saveProfile(kProfile);
-}
-
 void TFDigFich::showEvent(QShowEvent *event)
 {
     QDialog::showEvent(event);
@@ -464,11 +457,6 @@ void TFDigFich::done(int result)
 {
     removeScratch();
     QDialog::done(result);
-}
-
-void TFDigFich::closeEvent(QCloseEvent *event)
-{
-    QDialog::closeEvent(event);
 }
 
 void TFDigFich::keyPressEvent(QKeyEvent *event)

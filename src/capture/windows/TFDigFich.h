@@ -92,7 +92,6 @@ public:
 
 protected:
     void showEvent(QShowEvent *event) override;
-    void closeEvent(QCloseEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
     void done(int result) override;
@@ -105,7 +104,6 @@ private:
     void showStatus(const QString &text);
     bool convertCard(const QString &tif, const QString &bmp, QString *error);
     void printFromDialog();
-    void configureScanner();
     void removeScratch();
 
     QString m_dir;

@@ -72,7 +72,7 @@ TFImgDig::TFImgDig(const QString &programDir, ui::Ui &ui, TTwainForm &twain, QWi
     QMenu *archivo = menus->addMenu(QStringLiteral("&Archivo"));
     archivo->addAction(QStringLiteral("&Cargar Imagen..."), this, [this] { loadFromDialog(); });
     archivo->addAction(QStringLiteral("&Imprimir"), this, [this] { printFromDialog(); });
-    archivo->addAction(QStringLiteral("Configuración Scanner"), this, [this] { configureScanner(); });
+    archivo->addAction(QStringLiteral("Configuración Scanner"), this, [this] { m_twain.configure(kProfile); });
     m_interfaceAction = archivo->addAction(QStringLiteral("Interface del scanner"));
     m_interfaceAction->setCheckable(true);
     archivo->addSeparator();
@@ -119,7 +119,7 @@ TFImgDig::TFImgDig(const QString &programDir, ui::Ui &ui, TTwainForm &twain, QWi
     connect(m_insert, &QPushButton::clicked, this, [this] { scanCommand(ScanCommand::Insert); });
     connect(m_add, &QPushButton::clicked, this, [this] { scanCommand(ScanCommand::Add); });
     connect(m_delete, &QPushButton::clicked, this, [this] { deletePage(); });
-    connect(m_config, &QPushButton::clicked, this, [this] { configureScanner(); });
+    connect(m_config, &QPushButton::clicked, this, [this] { m_twain.configure(kProfile); });
     connect(m_grabar, &QPushButton::clicked, this, [this] { grabar(); });
     connect(m_cerrar, &QPushButton::clicked, this, [this] { cerrar(); });
     connect(m_fitWidth, &QPushButton::clicked, this, [this] { setFitMode(FitMode::Width); });
@@ -348,13 +348,6 @@ void TFImgDig::printFromDialog()
     QPrinter printer;
     if (ImagePrinting::choosePrinter(printer, this))
         print(printer);
-}
-
-void TFImgDig::configureScanner()
-{
-    m_twain.loadProfile(kProfile);
-    m_twain.exec();
-    m_twain.saveProfile(kProfile);
 }
 
 void TFImgDig::grabar()

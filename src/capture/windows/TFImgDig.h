@@ -86,7 +86,6 @@ private:
     void showDocument(const QString &file);
     void updateCaption();
     bool pageOperation(ScanCommand command, QString *error);
-    void configureScanner();
     void printFromDialog();
 
     QString m_dir;

@@ -162,6 +162,13 @@ void TTwainForm::loadProfile(const QString &name)
     setProfile(ScanProfile::load(profilePath(name)));
 }
 
+void TTwainForm::configure(const QString &profileName)
+{
+    loadProfile(profileName);
+    exec();
+    saveProfile(profileName);
+}
+
 bool TTwainForm::saveProfile(const QString &name)
 {
     const QString path = profilePath(name);

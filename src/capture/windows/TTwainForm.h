@@ -34,6 +34,8 @@ public:
     // Reads a profile file of the program directory (a bare name) or any path; missing keys take the defaults.
     void loadProfile(const QString &name);
     bool saveProfile(const QString &name);
+    // "Configurar scanner" of the capture windows: the profile's settings shown, changed, saved back.
+    void configure(const QString &profileName);
 
     // The chosen scanner; empty means the first one found.
     const QString &deviceName() const { return m_device; }
