@@ -4,7 +4,7 @@
 #include "store/Dataset.h"
 #include "store/StorageLifecycle.h"
 
-#include "ui/Ui.h"
+#include "port/Ui.h"
 
 #include <QObject>
 #include <QString>

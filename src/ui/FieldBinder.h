@@ -1,7 +1,7 @@
 #pragma once
 
 #include "store/Dataset.h"
-#include "ui/Ui.h"
+#include "port/Ui.h"
 
 #include <QObject>
 #include <QPointer>

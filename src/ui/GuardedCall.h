@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ui/Ui.h"
+#include "port/Ui.h"
 
 #include <functional>
 

@@ -1,7 +1,7 @@
 #include "capture/windows/PageZoomControls.h"
 
 #include "capture/PageNumber.h"
-#include "ui/Ui.h"
+#include "port/Ui.h"
 
 #include <QAction>
 #include <QActionGroup>

@@ -4,7 +4,7 @@
 #include "capture/windows/TTwainForm.h"
 #include "platform/imaging/ImageFile.h"
 #include "platform/ini/IniFile.h"
-#include "ui/Ui.h"
+#include "port/Ui.h"
 
 #include <QAction>
 #include <QActionGroup>

@@ -3,7 +3,7 @@
 #include "capture/windows/TTwainForm.h"
 #include "platform/imaging/ImageFile.h"
 #include "platform/imaging/TiffDocument.h"
-#include "ui/Ui.h"
+#include "port/Ui.h"
 
 #include <QAction>
 #include <QCheckBox>

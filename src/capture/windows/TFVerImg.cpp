@@ -1,6 +1,6 @@
 #include "capture/windows/TFVerImg.h"
 
-#include "ui/Ui.h"
+#include "port/Ui.h"
 
 #include <QFileInfo>
 #include <QHBoxLayout>

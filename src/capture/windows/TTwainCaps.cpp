@@ -1,6 +1,6 @@
 #include "capture/windows/TTwainCaps.h"
 
-#include "ui/Ui.h"
+#include "port/Ui.h"
 
 #include <QDialogButtonBox>
 #include <QHBoxLayout>

@@ -3,7 +3,7 @@
 #include "capture/windows/TTwainCaps.h"
 #include "platform/ini/IniFile.h"
 #include "platform/scanner/SaneScanner.h"
-#include "ui/Ui.h"
+#include "port/Ui.h"
 
 #include <QApplication>
 #include <QCheckBox>

@@ -3,7 +3,7 @@
 #include "official/OfficialWindowRules.h"
 #include "store/Dataset.h"
 #include "ui/GuardedCall.h"
-#include "ui/Ui.h"
+#include "port/Ui.h"
 
 #include <QGridLayout>
 #include <QGroupBox>

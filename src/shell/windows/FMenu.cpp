@@ -1,7 +1,7 @@
 #include "shell/windows/FMenu.h"
 
 #include "store/Tdm.h"
-#include "ui/Ui.h"
+#include "port/Ui.h"
 
 #include <QAction>
 #include <QApplication>
