@@ -4,6 +4,10 @@
 #include "capture/windows/TFImgDig.h"
 #include "capture/windows/TFVerImg.h"
 #include "capture/windows/TTwainForm.h"
+#include "exchange/RequestSender.h"
+#include "exchange/SendLog.h"
+#include "exchange/TSMime.h"
+#include "exchange/windows/TFLogEnvio.h"
 #include "official/CaptureServices.h"
 #include "official/OfficialRules.h"
 #include "official/windows/FOrg.h"
@@ -38,6 +42,10 @@ Application::~Application()
     // Windows bound to the data module go before it.
     m_fped.reset();
     m_forg.reset();
+    m_logWindow.reset();
+    m_sender.reset();
+    m_transport.reset();
+    m_sendLog.reset();
     m_twain.reset();
     m_listado.reset();
     m_info.reset();
@@ -70,6 +78,7 @@ bool Application::create()
     m_about = std::make_unique<shell::AboutBox>(m_menu.get());
     m_info = std::make_unique<shell::InfoWnd>();
     m_listado = std::make_unique<reports::TFListado>(m_menu.get());
+    createExchange();
     createOfficialWindows();
     wireCommands();
     connect(m_menu.get(), &shell::FMenu::closing, this, &Application::onClosing);
@@ -109,8 +118,38 @@ void Application::createOfficialWindows()
         reports::TrpOficio letter(reports::OficioData::fromDm(*m_dm));
         reports::previewReport(letter, m_fped.get());
     };
+    m_fped->sendRequest = [this] { sendFrom(m_fped.get(), [this] { m_sender->EnviarPedido(); }); };
     m_fped->updateHookButtons();
     m_forg = std::make_unique<official::TFOrg>(*m_dm, *m_ui);
+}
+
+void Application::createExchange()
+{
+    m_sendLog = std::make_unique<exchange::SendLog>();
+    m_transport = std::make_unique<exchange::TSMime>(*m_dm, *m_sendLog);
+    m_sender = std::make_unique<exchange::RequestSender>(
+        *m_dm, [this](const exchange::OutgoingMessage &message) { return m_transport->Send(message); });
+    m_logWindow = std::make_unique<exchange::TFLogEnvio>(*m_dm, *m_sendLog, *m_transport, m_menu.get());
+}
+
+void Application::sendFrom(QWidget *window, const std::function<void()> &send)
+{
+    // No reception cycle starts while a send is under way (the cycle checks the same flag).
+    const bool wasIdle = m_dm->receptionIdle;
+    m_dm->receptionIdle = false;
+    window->setEnabled(false);
+    struct Restore
+    {
+        Application *app;
+        QWidget *window;
+        bool wasIdle;
+        ~Restore()
+        {
+            window->setEnabled(true);
+            app->m_dm->receptionIdle = wasIdle;
+        }
+    } restore{this, window, wasIdle};
+    send();
 }
 
 void Application::wireCommands()
@@ -131,6 +170,7 @@ void Application::wireCommands()
         m_forg->raise();
         m_forg->activateWindow();
     });
+    m_menu->setCommand(C::TransportLog, [this] { m_logWindow->exec(); });
     m_menu->setCommand(C::Reindex, [this] { runReindexFromMenu(); });
     m_menu->setCommand(C::Configuration, [this] { shell::FConfig::configure(*m_dm, m_menu.get()); });
     m_menu->setCommand(C::ChangePassword, [this] { shell::CambClave::changePassword(*m_dm, m_session, m_menu.get()); });

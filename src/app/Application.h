@@ -6,6 +6,7 @@
 #include <QObject>
 
 #include <filesystem>
+#include <functional>
 #include <memory>
 
 namespace tav::store {
@@ -28,6 +29,12 @@ struct CaptureServices;
 namespace tav::capture {
 class TTwainForm;
 }
+namespace tav::exchange {
+class SendLog;
+class TSMime;
+class RequestSender;
+class TFLogEnvio;
+} // namespace tav::exchange
 namespace tav::reports {
 class TFListado;
 }
@@ -60,6 +67,10 @@ private:
     void onClosing();
     void wireCommands();
     void createOfficialWindows();
+    void createExchange();
+    // Runs a send with the window that started it refusing input, so the request it sends stays the one
+    // on screen until it is marked as sent.
+    void sendFrom(QWidget *window, const std::function<void()> &send);
 
     std::filesystem::path m_dir;
     store::Clock m_clock;
@@ -75,6 +86,10 @@ private:
     std::unique_ptr<official::CaptureServices> m_captures;
     std::unique_ptr<official::TFped> m_fped;
     std::unique_ptr<official::TFOrg> m_forg;
+    std::unique_ptr<exchange::SendLog> m_sendLog;
+    std::unique_ptr<exchange::TSMime> m_transport;
+    std::unique_ptr<exchange::RequestSender> m_sender;
+    std::unique_ptr<exchange::TFLogEnvio> m_logWindow;
 };
 
 } // namespace tav::app

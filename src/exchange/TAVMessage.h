@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+
+#include <filesystem>
+
+class QXmlStreamWriter;
+
+namespace tav::exchange {
+
+// One file of a message to the central office: its bare name and its bytes in Base64 followed by CR LF
+// (an empty text for a file that does not exist).
+struct Attachment
+{
+    QString fileName;
+    QByteArray fileContentBase64;
+
+    // Reads the whole file now (the caller may delete it as soon as this returns).
+    static Attachment fromFile(const std::filesystem::path &directory, const QString &name);
+    // The transfer encoding: standard Base64 in blocks of 2736 bytes (3648 characters each, the last block
+    // shorter), then CR LF.
+    static QByteArray encode(const QByteArray &bytes);
+};
+
+// The message the web service carries, in the service's field order.
+struct TAVMessage
+{
+    int Pedido = 0;
+    int Regional = 0;
+    QString MAC;
+    QString HostName;
+    QString Recipients;
+    QString Subject;
+    QString Body;
+    QList<Attachment> Attachments;
+
+    // The service's namespace: SOAP actions are this text followed by the operation's name.
+    static const QString &serviceNamespace();
+    // The endpoint when the configuration file names none.
+    static const QString &defaultUrl();
+
+    // The `msg` parameter of SendMessage and VerifyMessage.
+    void write(QXmlStreamWriter &w) const;
+};
+
+} // namespace tav::exchange

@@ -1,0 +1,55 @@
+#pragma once
+
+#include <QByteArray>
+#include <QDir>
+#include <QHttpServer>
+#include <QList>
+#include <QString>
+
+// The central office as the regional offices see it: its message service answers SendMessage and
+// VerifyMessage, and every message received is stored in a folder of its own.
+class CentralSim
+{
+public:
+    struct Options
+    {
+        QString storeDir;
+        QString sendAnswer;   // "%1" request, "%2" office
+        QString verifyAnswer; // "%1" office, "%2" MAC, "%3" host
+    };
+
+    struct ParsedAttachment
+    {
+        QString fileName;
+        bool present = false; // false: the office sent an empty text (its file did not exist)
+        QByteArray bytes;
+    };
+    struct ParsedMessage
+    {
+        QString operation;
+        QString Pedido, Regional, MAC, HostName, Recipients, Subject, Body;
+        QList<ParsedAttachment> attachments;
+    };
+
+    explicit CentralSim(Options options);
+
+    QHttpServer &server() { return m_server; }
+
+    static const QString &serviceNamespace();
+    static const QString &messagePath();
+
+    // Parses and checks a request; on failure returns false with the fault text.
+    static bool parse(const QByteArray &envelope, ParsedMessage &message, QString &fault);
+    // Stores a message (envelope kept) in a new folder, all or nothing; the folder's path or an error.
+    bool store(const QByteArray &envelope, const ParsedMessage &message, QString &folderOrError);
+
+    static QByteArray faultEnvelope(const QString &code, const QString &text);
+    static QByteArray resultEnvelope(const QString &operation, const QString &text);
+
+private:
+    QHttpServerResponse handle(const QHttpServerRequest &request);
+
+    Options m_options;
+    QHttpServer m_server;
+    int m_sequence = 0;
+};
