@@ -12,6 +12,7 @@
 #include "official/OfficialRules.h"
 #include "official/windows/FOrg.h"
 #include "official/windows/TFped.h"
+#include "platform/os/StationScratch.h"
 #include "queries/Purge.h"
 #include "queries/windows/ProgressWindow.h"
 #include "reports/TrpOficio.h"
@@ -46,6 +47,9 @@ Application::~Application()
     m_sender.reset();
     m_transport.reset();
     m_sendLog.reset();
+    m_card.reset();
+    m_documents.reset();
+    m_answerViewer.reset();
     m_twain.reset();
     m_listado.reset();
     m_info.reset();
@@ -66,6 +70,8 @@ bool Application::create()
     m_ui->setStatusBar(m_menu->statusBar());
     m_dm->deleteFile(QStringLiteral("edit.tif"));
     m_dm->deleteFile(QStringLiteral("edit.zip"));
+    // Scratch images this station left behind when it last ended without closing.
+    os::StationScratch::remove(QString::fromStdString(m_dir.string()));
 
     store::Tdm::StartResult result;
     {
@@ -89,9 +95,12 @@ void Application::createOfficialWindows()
 {
     const QString dir = QString::fromStdString(m_dir.string());
     m_twain = std::make_unique<capture::TTwainForm>(dir, *m_ui, m_menu.get());
+    m_card = std::make_unique<capture::TFDigFich>(dir, *m_ui, *m_twain, m_menu.get());
+    m_documents = std::make_unique<capture::TFImgDig>(dir, *m_ui, *m_twain, m_menu.get());
+    m_answerViewer = std::make_unique<capture::TFVerImg>(*m_ui, m_menu.get());
     m_captures = std::make_unique<official::CaptureServices>();
-    m_captures->captureCard = [this, dir](const official::CardCaptureRequest &request) {
-        capture::TFDigFich window(dir, *m_ui, *m_twain, m_menu.get());
+    m_captures->captureCard = [this](const official::CardCaptureRequest &request) {
+        capture::TFDigFich &window = *m_card;
         window.prepare(request.locked, request.rightClass, request.leftClass);
         if (!request.loadedImage.isEmpty())
             window.loadImage(request.loadedImage, false);
@@ -103,15 +112,13 @@ void Application::createOfficialWindows()
         result.leftClass = window.clasIzq();
         return result;
     };
-    m_captures->captureDocuments = [this, dir](const QString &workFile) {
-        capture::TFImgDig window(dir, *m_ui, *m_twain, m_menu.get());
-        window.setDocumentFile(workFile);
-        window.exec();
+    m_captures->captureDocuments = [this](const QString &workFile) {
+        m_documents->setDocumentFile(workFile);
+        m_documents->exec();
     };
     m_captures->showAnswer = [this](const QString &imageFile) {
-        capture::TFVerImg viewer(*m_ui, m_menu.get());
-        viewer.setImageFile(imageFile);
-        viewer.exec();
+        m_answerViewer->setImageFile(imageFile);
+        m_answerViewer->exec();
     };
     m_fped = std::make_unique<official::TFped>(*m_dm, *m_ui, *m_captures);
     m_fped->previewLetter = [this] {
@@ -216,6 +223,8 @@ void Application::onClosing()
     m_dm->Timer.stop();
     for (const char *f : {"huella.tif", "ped.dat", "edit.tif", "edit.zip"})
         m_dm->deleteFile(QString::fromLatin1(f));
+    // Every scratch image of this station (scanned pages, loaded cards, copies shown in a viewer).
+    os::StationScratch::remove(QString::fromStdString(m_dir.string()));
     queries::TFPurgReg purgeWindow;
     purgeWindow.show();
     try {

@@ -28,7 +28,10 @@ struct CaptureServices;
 } // namespace tav::official
 namespace tav::capture {
 class TTwainForm;
-}
+class TFDigFich;
+class TFImgDig;
+class TFVerImg;
+} // namespace tav::capture
 namespace tav::exchange {
 class SendLog;
 class TSMime;
@@ -83,6 +86,10 @@ private:
     std::unique_ptr<shell::InfoWnd> m_info;
     std::unique_ptr<reports::TFListado> m_listado;
     std::unique_ptr<capture::TTwainForm> m_twain;
+    // Created once: the scan counter, fit mode, zoom and "Mostrar interface" last the whole run.
+    std::unique_ptr<capture::TFDigFich> m_card;
+    std::unique_ptr<capture::TFImgDig> m_documents;
+    std::unique_ptr<capture::TFVerImg> m_answerViewer;
     std::unique_ptr<official::CaptureServices> m_captures;
     std::unique_ptr<official::TFped> m_fped;
     std::unique_ptr<official::TFOrg> m_forg;

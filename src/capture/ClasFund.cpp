@@ -27,4 +27,16 @@ ClasFund::Typed ClasFund::type(const QString &text, int caret, QChar c)
     return result;
 }
 
+ClasFund::Typed ClasFund::paste(const QString &text, int caret, const QString &pasted)
+{
+    Typed result{false, text, caret};
+    for (const QChar c : pasted) {
+        const Typed step = type(result.text, result.caret, c);
+        if (step.accepted) {
+            result = step;
+        }
+    }
+    return result;
+}
+
 } // namespace tav::capture

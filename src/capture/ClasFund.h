@@ -25,6 +25,9 @@ public:
     // then the character is checked for position caret + 1 and overwrites that position (appended at the end of
     // a shorter text), shown in upper case. A rejected character leaves text and caret as they were.
     static Typed type(const QString &text, int caret, QChar c);
+    // Pasted text: each character goes through type() in turn, from `caret`; rejected characters are dropped.
+    // Nothing is removed, so the text never shrinks.
+    static Typed paste(const QString &text, int caret, const QString &pasted);
 };
 
 } // namespace tav::capture

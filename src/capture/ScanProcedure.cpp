@@ -103,9 +103,10 @@ bool ScanProcedure::processPage(const Page &scanned, const ScanRequest &request,
     return true;
 }
 
-ScanResult ScanProcedure::acquire(const ScanRequest &request)
+ScanResult ScanProcedure::acquire(const ScanRequest &original)
 {
     ScanResult result;
+    ScanRequest request = original;
     QFile::remove(programFile(request.programDir, "TEMP.TIF"));
 
     scanner::SaneScanner device;
@@ -114,20 +115,39 @@ ScanResult ScanProcedure::acquire(const ScanRequest &request)
     if (!scanner::applyScanSettings(device, request.profile.scanSettings(), &result.notes, &result.error))
         return result;
     if (request.showInterface || request.profile.showsInterface()) {
-        if (m_interface && !m_interface->edit(device)) {
-            result.cancelled = true;
-            result.error = QStringLiteral("Digitalización cancelada");
-            return result;
-        }
-        if (!m_interface)
+        if (m_interface) {
+            ScanProfile chosen = request.profile;
+            if (!m_interface->edit(device, chosen)) {
+                result.cancelled = true;
+                result.error = QStringLiteral("Digitalización cancelada");
+                return result;
+            }
+            // The pages are written as the person chose (a colour or black-and-white mode picked there).
+            request.profile = chosen;
+            result.chosenProfile = chosen;
+        } else {
             result.notes.append(QStringLiteral("No hay ventana de opciones del escáner: se digitaliza sin mostrarla"));
+        }
     }
 
     const int pages = std::clamp(request.pageCount, 1, 999999);
     for (int i = 0; i < pages; ++i) {
         Page page;
         QString error;
-        const auto status = device.scanPage(page, &error);
+        scanner::SaneScanner::Progress progress;
+        if (m_progress) {
+            progress = [this, i](qint64 done, qint64 expected) {
+                const int percent = expected > 0 ? int(std::min<qint64>(100, done * 100 / expected)) : 0;
+                return m_progress(i + 1, percent);
+            };
+            if (!m_progress(i + 1, 0)) {
+                result.cancelled = true;
+                result.error = QStringLiteral("Digitalización cancelada");
+                result.ok = result.pages > 0;
+                return result;
+            }
+        }
+        const auto status = device.scanPage(page, &error, progress);
         if (status == scanner::SaneScanner::PageStatus::NoMoreDocuments) {
             if (result.pages == 0) {
                 result.error = QStringLiteral("No hay hojas en el alimentador del escáner");

@@ -7,6 +7,7 @@
 #include <QStringList>
 
 #include <functional>
+#include <optional>
 
 namespace tav::scanner {
 class SaneScanner;
@@ -20,14 +21,15 @@ class ScannerInterface
 {
 public:
     virtual ~ScannerInterface() = default;
-    // Lets the user see and change the device's options; false cancels the acquisition.
-    virtual bool edit(scanner::SaneScanner &scanner) = 0;
+    // Lets the user see and change the device's options; false cancels the acquisition. `profile` holds the
+    // settings the scan was started with and receives what the person chose, so it can be kept.
+    virtual bool edit(scanner::SaneScanner &scanner, ScanProfile &profile) = 0;
 };
 
 struct ScanRequest
 {
     ScanProfile profile;
-    QString programDir;         // where OUT.BMP and OUT.TIF are written
+    QString programDir;         // where OUT.BMP and OUT.TIF are written (the station's scratch folder)
     QString deviceName;         // empty: the first device found
     int pageCount = 1;          // 1..999999; a feeder run also stops when the feeder is empty
     bool deskew = false;        // "Auto rotación (Deskew)"
@@ -42,6 +44,8 @@ struct ScanResult
     int pages = 0;     // pages written
     QString error;     // Spanish, for the user
     QStringList notes; // what the device could not do as asked
+    // The settings chosen in the device's options dialog, when it was shown and accepted.
+    std::optional<ScanProfile> chosenProfile;
 };
 
 // One acquisition with a scanner profile and the per-page procedure that writes each page to OUT.BMP and OUT.TIF
@@ -53,6 +57,9 @@ public:
 
     // Status texts while pages are processed ("DESKEWING", "Skew value (in degree) is ...").
     void setStatusHandler(std::function<void(const QString &)> handler) { m_status = std::move(handler); }
+    // Told the page being scanned (1-based) and how much of it has arrived (0..100); false cancels the scan.
+    // Both handlers run on the thread that runs acquire().
+    void setProgressHandler(std::function<bool(int page, int percent)> handler) { m_progress = std::move(handler); }
 
     ScanResult acquire(const ScanRequest &request);
 
@@ -71,6 +78,7 @@ private:
 
     ScannerInterface *m_interface = nullptr;
     std::function<void(const QString &)> m_status;
+    std::function<bool(int, int)> m_progress;
     bool m_pageInProgress = false;
 };
 

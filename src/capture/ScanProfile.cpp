@@ -5,6 +5,7 @@
 #include <QDir>
 
 #include <algorithm>
+#include <cmath>
 
 namespace tav::capture {
 
@@ -70,6 +71,57 @@ bool ScanProfile::showsInterface() const
 bool ScanProfile::usesFeeder() const
 {
     return interfaceMode == InterfaceMode::FeederShowInterface || interfaceMode == InterfaceMode::FeederHideInterface;
+}
+
+void ScanProfile::takeFromDevice(const QList<scanner::OptionInfo> &options)
+{
+    auto find = [&](const char *name) -> const scanner::OptionInfo * {
+        for (const auto &o : options)
+            if (o.name == QLatin1String(name) && o.active && o.value.isValid())
+                return &o;
+        return nullptr;
+    };
+    const auto *resolution = find("resolution");
+    if (!resolution)
+        resolution = find("x-resolution");
+    if (resolution) {
+        // The profile keeps 100..500 in steps of 50; the nearest of those is asked next time.
+        const int asked = int(std::lround(resolution->value.toDouble() / 50.0)) * 50;
+        dpi = std::clamp(asked, 100, 500);
+    }
+    if (const auto *mode = find("mode")) {
+        const QString m = mode->value.toString();
+        const auto *depth = find("depth");
+        const bool oneBit = depth && depth->value.toDouble() == 1;
+        if (m.contains(QStringLiteral("lineart"), Qt::CaseInsensitive) ||
+            m.contains(QStringLiteral("binary"), Qt::CaseInsensitive) ||
+            m.contains(QStringLiteral("black"), Qt::CaseInsensitive) || oneBit)
+            imageType = ImageType::BlackWhite;
+        else if (m.contains(QStringLiteral("color"), Qt::CaseInsensitive) ||
+                 m.contains(QStringLiteral("rgb"), Qt::CaseInsensitive))
+            imageType = imageType == ImageType::Color8 ? ImageType::Color8 : ImageType::Color24;
+        else if (m.contains(QStringLiteral("gray"), Qt::CaseInsensitive) ||
+                 m.contains(QStringLiteral("grey"), Qt::CaseInsensitive))
+            imageType = ImageType::Gray;
+    }
+    const double dpiNow = resolution ? resolution->value.toDouble() : dpi;
+    auto millimetres = [&](const scanner::OptionInfo &o) {
+        const double v = o.value.toDouble();
+        const double mm = o.unit == 1 /* SANE_UNIT_PIXEL */ && dpiNow > 0 ? v * 25.4 / dpiNow : v;
+        return std::clamp(int(std::lround(mm)), 0, 500);
+    };
+    if (const auto *o = find("tl-x"))
+        left = millimetres(*o);
+    if (const auto *o = find("tl-y"))
+        top = millimetres(*o);
+    if (const auto *o = find("br-x"))
+        right = millimetres(*o);
+    if (const auto *o = find("br-y"))
+        bottom = millimetres(*o);
+    if (const auto *o = find("brightness"))
+        brightness = scanner::profileLevel(o->value.toDouble(), *o);
+    if (const auto *o = find("contrast"))
+        contrast = scanner::profileLevel(o->value.toDouble(), *o);
 }
 
 scanner::ScanSettings ScanProfile::scanSettings() const

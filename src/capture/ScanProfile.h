@@ -40,6 +40,10 @@ struct ScanProfile
     // Writes every key, keeping the file's other lines.
     bool save(const QString &path, QString *error = nullptr) const;
 
+    // Takes what the device's options now hold (resolution, mode, scan area, brightness, contrast), as the
+    // person set them in its options dialog, into this profile's keys and ranges; the rest stays.
+    void takeFromDevice(const QList<scanner::OptionInfo> &options);
+
     bool showsInterface() const;
     bool usesFeeder() const;
     // The device settings of an acquisition with this profile.

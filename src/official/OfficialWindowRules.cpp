@@ -1,9 +1,11 @@
 #include "official/OfficialWindowRules.h"
 
 #include "official/OfficialRules.h"
+#include "platform/os/StationScratch.h"
 #include "store/Tdm.h"
 
 #include <QDateTime>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
@@ -36,6 +38,19 @@ private:
 QString field(const Dataset &d, const char *name)
 {
     return d.field(QString::fromLatin1(name)).asString();
+}
+
+// Whether two files hold the same bytes.
+bool sameContents(const QString &a, const QString &b)
+{
+    QFile fa(a), fb(b);
+    if (fa.size() != fb.size() || !fa.open(QIODevice::ReadOnly) || !fb.open(QIODevice::ReadOnly))
+        return false;
+    while (!fa.atEnd()) {
+        if (fa.read(1 << 16) != fb.read(1 << 16))
+            return false;
+    }
+    return true;
 }
 
 } // namespace
@@ -89,10 +104,23 @@ void OfficialWindowRules::copyFile(const QString &from, const QString &to) const
     QFile::copy(from, target);
 }
 
+QString OfficialWindowRules::scratchPath(int n) const
+{
+    const QString dir = os::StationScratch::folder(QString::fromStdString(m_dm.programDir().string()));
+    return QDir(dir).filePath(scratchName(n));
+}
+
+void OfficialWindowRules::copyToScratch(const QString &from, int n) const
+{
+    const QString target = scratchPath(n);
+    QFile::remove(target);
+    QFile::copy(from, target);
+}
+
 void OfficialWindowRules::deleteScratch(int n) const
 {
     if (n > 0)
-        m_dm.deleteFile(scratchName(n));
+        QFile::remove(scratchPath(n));
 }
 
 void OfficialWindowRules::captureCard()
@@ -113,8 +141,8 @@ void OfficialWindowRules::captureCard()
     request.leftClass = field(ped, "C_CLASIZQ");
     const QString card = m_dm.pedFingerprintFile();
     if (m_dm.fileExists(card)) {
-        copyFile(m_dm.filePath(card), scratchName(n));
-        request.loadedImage = m_dm.filePath(scratchName(n));
+        copyToScratch(m_dm.filePath(card), n);
+        request.loadedImage = scratchPath(n);
     }
 
     const CardCaptureResult result = m_services.captureCard(request);
@@ -147,18 +175,21 @@ void OfficialWindowRules::captureDocuments()
     m_dm.deleteFile(QStringLiteral("docu.tif"));
     m_dm.deleteFile(QStringLiteral("out.tif"));
     deleteScratch(n);
-    const QString work = m_dm.filePath(scratchName(n));
+    const QString work = scratchPath(n);
     QDateTime noted;
     const QString documents = m_dm.pedDocumentFile();
-    if (m_dm.fileExists(documents)) {
-        copyFile(m_dm.filePath(documents), scratchName(n));
+    const bool stored = m_dm.fileExists(documents);
+    if (stored) {
+        copyToScratch(m_dm.filePath(documents), n);
         noted = QFileInfo(work).lastModified();
     }
 
     m_services.captureDocuments(work);
 
+    // A document that comes back with the bytes it went in with is unchanged, whatever its time says.
     const QFileInfo after(work);
-    if (after.exists() && (!noted.isValid() || after.lastModified() > noted)) {
+    if (after.exists() && (!noted.isValid() || after.lastModified() > noted) &&
+        !(stored && sameContents(work, m_dm.filePath(documents)))) {
         ped.edit();
         copyFile(work, QStringLiteral("docu.tif"));
     }
@@ -194,16 +225,18 @@ void OfficialWindowRules::showAnswer()
     const QString answer = m_dm.pedAnswerFile();
     const QByteArray blob = ped[QStringLiteral("B_RESP")].asBytes();
     const int n = ++m_counter;
-    const QString copy = m_dm.filePath(scratchName(n));
+    const QString copy = scratchPath(n);
     if (m_dm.fileExists(answer)) {
-        copyFile(m_dm.filePath(answer), scratchName(n));
+        copyToScratch(m_dm.filePath(answer), n);
     } else {
         QFile out(copy);
         if (out.open(QIODevice::WriteOnly | QIODevice::Truncate))
             out.write(blob);
     }
     m_services.showAnswer(copy);
+    // The viewer is closed: the copy of the citizen's answer goes.
     deleteScratch(n - 1);
+    deleteScratch(n);
 }
 
 void OfficialWindowRules::offenceCodeLeft()

@@ -72,10 +72,14 @@ public:
     // The window's counter of scratch copies and the name of the copy N ("N.tif").
     int counter() const { return m_counter; }
     static QString scratchName(int n) { return QString::number(n) + QStringLiteral(".tif"); }
+    // The copy N lies in the station's scratch folder, so stations sharing the program directory never use
+    // the same name.
+    QString scratchPath(int n) const;
 
 private:
     bool saveFirst();
     void copyFile(const QString &from, const QString &to) const;
+    void copyToScratch(const QString &from, int n) const;
     void deleteScratch(int n) const;
 
     store::Tdm &m_dm;

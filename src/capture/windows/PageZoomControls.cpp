@@ -29,9 +29,15 @@ PageZoomControls::PageZoomControls(ImageView *view, ui::Ui &ui, QObject *parent)
         if (m_view->hasImage() && page != m_view->page())
             showPage(page);
     });
+    // A zoom typed or stepped by the person applies whatever fit was chosen; the view then keeps that size
+    // ("Tamaño libre"), so a resize or another page does not take it back.
     connect(m_zoom, &QSpinBox::valueChanged, this, [this](int value) {
-        if (m_view->hasImage() && value >= 2 && value <= 200 && m_fit == ImageView::Fit::Free)
-            m_view->setZoom(value);
+        if (!m_view->hasImage() || value < 2 || value > 200)
+            return;
+        m_fit = ImageView::Fit::Free;
+        if (QAction *a = m_fitActions[static_cast<std::size_t>(ImageView::Fit::Free)])
+            a->setChecked(true);
+        m_view->setZoom(value);
     });
 }
 

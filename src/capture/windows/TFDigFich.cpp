@@ -1,6 +1,8 @@
 #include "capture/windows/TFDigFich.h"
 
 #include "capture/ClasFund.h"
+#include "capture/windows/DialogButtons.h"
+#include "capture/windows/ScanStatusBar.h"
 #include "capture/windows/TTwainForm.h"
 #include "platform/imaging/ImageFile.h"
 #include "platform/ini/IniFile.h"
@@ -10,6 +12,8 @@
 #include <QActionGroup>
 #include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
+#include <QContextMenuEvent>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
@@ -17,8 +21,10 @@
 #include <QFont>
 #include <QGuiApplication>
 #include <QHBoxLayout>
+#include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QMenu>
 #include <QMenuBar>
 #include <QPrinter>
 #include <QPushButton>
@@ -52,15 +58,44 @@ bool copyOver(const QString &from, const QString &to)
     return QFile::copy(from, to);
 }
 
+// The file of that name in its folder whatever the case of the name, or empty.
+QString existingAnyCase(const QString &path)
+{
+    const QFileInfo info(path);
+    const QDir dir = info.dir();
+    for (const QString &entry : dir.entryList(QDir::Files))
+        if (entry.compare(info.fileName(), Qt::CaseInsensitive) == 0)
+            return dir.filePath(entry);
+    return {};
+}
+
 } // namespace
 
 TClasFundEdit::TClasFundEdit(QWidget *parent) : QLineEdit(ClasFund::erased(), parent)
 {
     setMaxLength(ClasFund::kLength);
+    setAcceptDrops(false);
     QFont font(QStringLiteral("Courier New"));
     font.setStyleHint(QFont::TypeWriter);
     font.setBold(true);
     setFont(font);
+}
+
+void TClasFundEdit::typeText(const QString &typed)
+{
+    if (isReadOnly() || typed.isEmpty())
+        return;
+    const int caret = hasSelectedText() ? selectionStart() : cursorPosition();
+    const auto result = ClasFund::paste(text(), caret, typed);
+    if (!result.accepted)
+        return;
+    setText(result.text);
+    setCursorPosition(result.caret);
+}
+
+void TClasFundEdit::pasteByRule()
+{
+    typeText(QGuiApplication::clipboard()->text());
 }
 
 void TClasFundEdit::keyPressEvent(QKeyEvent *event)
@@ -69,24 +104,56 @@ void TClasFundEdit::keyPressEvent(QKeyEvent *event)
         event->accept();
         return;
     }
+    if (event->matches(QKeySequence::Paste)) {
+        event->accept();
+        pasteByRule();
+        return;
+    }
+    if (event->matches(QKeySequence::Cut)) {
+        event->accept();
+        copy();
+        return;
+    }
     const QString typed = event->text();
     if (typed.size() != 1 || !typed[0].isPrint() || (event->modifiers() & (Qt::ControlModifier | Qt::AltModifier))) {
+        // Moving the caret, selecting, copying: the line edit's own. Whatever else it would do to the text
+        // (deleting a word, undo) is taken back.
+        const QString before = text();
+        const int caret = cursorPosition();
         QLineEdit::keyPressEvent(event);
+        if (text() != before) {
+            setText(before);
+            setCursorPosition(caret);
+        }
         return;
     }
     event->accept();
-    if (isReadOnly())
-        return;
-    const auto result = ClasFund::type(text(), cursorPosition(), typed[0]);
-    if (!result.accepted)
-        return;
-    setText(result.text);
-    setCursorPosition(result.caret);
+    typeText(typed);
+}
+
+void TClasFundEdit::inputMethodEvent(QInputMethodEvent *event)
+{
+    // Composed characters are typed like keys; the preedit text is never put into the edit.
+    const QString committed = event->commitString();
+    event->accept();
+    typeText(committed);
+}
+
+void TClasFundEdit::contextMenuEvent(QContextMenuEvent *event)
+{
+    QMenu menu(this);
+    QAction *copyAction = menu.addAction(QStringLiteral("&Copiar"), this, &QLineEdit::copy);
+    copyAction->setEnabled(hasSelectedText());
+    QAction *pasteAction = menu.addAction(QStringLiteral("&Pegar"), this, &TClasFundEdit::pasteByRule);
+    pasteAction->setEnabled(!isReadOnly() && !QGuiApplication::clipboard()->text().isEmpty());
+    menu.addSeparator();
+    menu.addAction(QStringLiteral("Seleccionar &todo"), this, &QLineEdit::selectAll);
+    menu.exec(event->globalPos());
 }
 
 TFDigFich::TFDigFich(const QString &programDir, ui::Ui &ui, TTwainForm &twain, QWidget *parent)
-    : QDialog(parent), m_dir(programDir), m_ui(ui), m_twain(twain), m_view(new ImageView), m_zoom(new QSpinBox),
-      m_scanButton(new QPushButton(QStringLiteral("Digitalizar ficha"))),
+    : QDialog(parent), m_dir(programDir), m_scratch(twain.scratchDir()), m_ui(ui), m_twain(twain),
+      m_view(new ImageView), m_zoom(new QSpinBox), m_scanButton(new QPushButton(QStringLiteral("Digitalizar ficha"))),
       m_loadButton(new QPushButton(QStringLiteral("Cargar imagen..."))),
       m_grabar(new QPushButton(QStringLiteral("&Grabar"))),
       m_fitWidth(new QPushButton(QStringLiteral("Ajustar al Ancho"))),
@@ -95,7 +162,7 @@ TFDigFich::TFDigFich(const QString &programDir, ui::Ui &ui, TTwainForm &twain, Q
       m_config(new QPushButton(QStringLiteral("Configurar scanner"))), m_derErase(new QPushButton(QStringLiteral("X"))),
       m_izqErase(new QPushButton(QStringLiteral("X"))),
       m_showInterface(new QCheckBox(QStringLiteral("Mostrar interface del scanner"))), m_derEdit(new TClasFundEdit),
-      m_izqEdit(new TClasFundEdit), m_status(new QStatusBar)
+      m_izqEdit(new TClasFundEdit), m_status(new ScanStatusBar)
 {
     setObjectName(QStringLiteral("FDigFich"));
     setWindowTitle(kCaption);
@@ -104,21 +171,20 @@ TFDigFich::TFDigFich(const QString &programDir, ui::Ui &ui, TTwainForm &twain, Q
     m_zoom->setValue(50);
     m_zoom->setSuffix(QStringLiteral(" %"));
     m_zoom->setToolTip(QStringLiteral("Factor de Zoom"));
-    m_zoom->installEventFilter(this);
     for (QPushButton *b : {m_derErase, m_izqErase}) {
         b->setToolTip(QStringLiteral("Borra la clasificación dactiloscópica"));
         b->setFixedWidth(28);
     }
 
-    auto *menus = new QMenuBar(this);
-    QMenu *file = menus->addMenu(QStringLiteral("&Archivo"));
+    m_menus = new QMenuBar(this);
+    QMenu *file = m_menus->addMenu(QStringLiteral("&Archivo"));
     file->addAction(QStringLiteral("&Cargar Imagen"), this, [this] { loadFromDialog(true); });
     file->addAction(QStringLiteral("&Configuración del Scanner"), this, [this] { m_twain.configure(kProfile); });
     m_interfaceAction = file->addAction(QStringLiteral("&Interface del Scanner"));
     m_interfaceAction->setCheckable(true);
     file->addSeparator();
     file->addAction(QStringLiteral("&Salir"), this, &QDialog::reject);
-    QMenu *view = menus->addMenu(QStringLiteral("&Ver"));
+    QMenu *view = m_menus->addMenu(QStringLiteral("&Ver"));
     auto *fits = new QActionGroup(this);
     m_fitWidthAction = view->addAction(QStringLiteral("&Ajustar al Ancho"));
     m_fitHeightAction = view->addAction(QStringLiteral("&Ajustar al alto"));
@@ -133,7 +199,7 @@ TFDigFich::TFDigFich(const QString &programDir, ui::Ui &ui, TTwainForm &twain, Q
     connect(m_freeAction, &QAction::triggered, this, [this] { setFitMode(FitMode::Free); });
 
     auto *layout = new QVBoxLayout(this);
-    layout->setMenuBar(menus);
+    layout->setMenuBar(m_menus);
     auto *tools = new QHBoxLayout;
     for (QWidget *w :
          {static_cast<QWidget *>(m_scanButton), static_cast<QWidget *>(m_loadButton), static_cast<QWidget *>(m_grabar),
@@ -153,7 +219,6 @@ TFDigFich::TFDigFich(const QString &programDir, ui::Ui &ui, TTwainForm &twain, Q
     classes->addWidget(m_izqErase);
     layout->addLayout(classes);
     layout->addWidget(m_view, 1);
-    m_status->showMessage(kReady);
     layout->addWidget(m_status);
 
     connect(m_scanButton, &QPushButton::clicked, this, [this] { scan(); });
@@ -169,9 +234,14 @@ TFDigFich::TFDigFich(const QString &programDir, ui::Ui &ui, TTwainForm &twain, Q
         m_fitHeightAction->setChecked(true);
         setFitMode(FitMode::Height);
     });
+    // A zoom typed or stepped by the person applies whatever fit was chosen; the view then keeps that size
+    // ("Tamaño libre"), so a resize does not take it back.
     connect(m_zoom, &QSpinBox::valueChanged, this, [this](int value) {
-        if (value >= 2 && value <= 200 && m_view->hasImage() && m_fit == FitMode::Free)
-            m_view->setZoom(value);
+        if (value < 2 || value > 200 || !m_view->hasImage())
+            return;
+        m_fit = FitMode::Free;
+        m_freeAction->setChecked(true);
+        m_view->setZoom(value);
     });
     connect(m_showInterface, &QCheckBox::toggled, m_interfaceAction, &QAction::setChecked);
     connect(m_interfaceAction, &QAction::toggled, m_showInterface, &QCheckBox::setChecked);
@@ -185,16 +255,23 @@ TFDigFich::TFDigFich(const QString &programDir, ui::Ui &ui, TTwainForm &twain, Q
     });
     connect(m_derEdit, &QLineEdit::textChanged, this, [this] { updateGrabar(); });
     connect(m_izqEdit, &QLineEdit::textChanged, this, [this] { updateGrabar(); });
+    dropDefaultButtons(*this);
+    // Space scans wherever the focus is (a button included), except in the classification edits.
+    for (QWidget *w : findChildren<QWidget *>())
+        w->installEventFilter(this);
     setEnabledState(false);
 }
 
 QString TFDigFich::file(const QString &name) const
 {
-    return QDir(m_dir).filePath(name);
+    return QDir(m_scratch).filePath(name);
 }
 
 void TFDigFich::prepare(bool locked, const QString &clasDer, const QString &clasIzq)
 {
+    // The card handed over last time has been taken by its caller by now.
+    if (!m_resultFile.isEmpty())
+        QFile::remove(m_resultFile);
     m_resultFile.clear();
     m_modified = false;
     m_locked = locked;
@@ -205,7 +282,7 @@ void TFDigFich::prepare(bool locked, const QString &clasDer, const QString &clas
 QString TFDigFich::sampleDir() const
 {
     const QString configured =
-        ini::IniFile(file(kProfile)).readString(QStringLiteral("Config"), QStringLiteral("Muestras"));
+        ini::IniFile(QDir(m_dir).filePath(kProfile)).readString(QStringLiteral("Config"), QStringLiteral("Muestras"));
     return configured.isEmpty() ? m_dir : configured;
 }
 
@@ -231,6 +308,26 @@ void TFDigFich::setEnabledState(bool enabled)
     }
     updateGrabar();
     showStatus(kReady);
+}
+
+void TFDigFich::setScanning(bool scanning)
+{
+    // While the scanner works nothing but "Cancelar" (and Escape) takes input.
+    m_scanning = scanning;
+    m_menus->setEnabled(!scanning);
+    for (QWidget *w : findChildren<QWidget *>()) {
+        if (w == m_status || m_status->isAncestorOf(w) || w == m_menus || w->isWindow() || w->parentWidget() != this)
+            continue;
+        w->setEnabled(!scanning);
+    }
+    if (scanning) {
+        m_status->scanStarted(m_twain);
+    } else {
+        m_status->scanEnded();
+        for (QWidget *w : findChildren<QWidget *>())
+            if (w->parentWidget() == this && w != m_menus)
+                w->setEnabled(true);
+    }
 }
 
 void TFDigFich::updateGrabar()
@@ -268,40 +365,63 @@ void TFDigFich::scan()
 
 void TFDigFich::scanWith(bool sample)
 {
+    if (m_scanning)
+        return;
     if (m_locked) {
         m_ui.message(QStringLiteral("ERROR: Solo se puede modificar las impresiones dactilares\r antes de enviar ó si "
                                     "fue rechazada"),
                      ui::Ui::errorTitle());
         return;
     }
+    const bool hadImage = m_enabledState && m_view->hasImage();
     setEnabledState(false);
+    ScanResult result;
     {
         auto busy = m_ui.busyCursor();
         showStatus(QStringLiteral("Digitalizando, por favor espere..."));
-        removeAnyCase(file(QStringLiteral("out.tif")));
-        removeAnyCase(file(QStringLiteral("out.bmp")));
         m_view->clear();
         if (!sample) {
+            // The last image stays in out.tif/out.bmp until the scanner delivers a new page: a cancelled or
+            // failed scan does not throw away the card already scanned or loaded.
+            setScanning(true);
             m_twain.loadProfile(kProfile);
-            m_twain.acquire(m_showInterface->isChecked());
+            result = m_twain.acquire(m_showInterface->isChecked());
             m_twain.close();
+            setScanning(false);
         } else {
             const QDir samples(sampleDir());
-            copyOver(samples.filePath(QStringLiteral("ficha.tif")), file(QStringLiteral("out.tif")));
-            copyOver(samples.filePath(QStringLiteral("ficha.bmp")), file(QStringLiteral("out.bmp")));
+            result.ok = copyOver(samples.filePath(QStringLiteral("ficha.tif")), file(QStringLiteral("out.tif"))) &&
+                        copyOver(samples.filePath(QStringLiteral("ficha.bmp")), file(QStringLiteral("out.bmp")));
+            result.pages = result.ok ? 1 : 0;
         }
         activateWindow();
     }
-    if (QFileInfo::exists(file(QStringLiteral("OUT.TIF"))) || QFileInfo::exists(file(QStringLiteral("out.tif")))) {
-        const QString shown = QFileInfo::exists(file(QStringLiteral("OUT.BMP"))) ? file(QStringLiteral("OUT.BMP"))
-                                                                                 : file(QStringLiteral("out.bmp"));
-        m_modified = true;
+    const QString outTif = existingAnyCase(file(QStringLiteral("out.tif")));
+    const QString outBmp = existingAnyCase(file(QStringLiteral("out.bmp")));
+    if (!outTif.isEmpty() && !outBmp.isEmpty() && (result.pages > 0 || hadImage)) {
+        if (result.pages > 0)
+            m_modified = true;
         QString error;
-        if (!m_view->setImage(shown, 1, &error))
+        if (!m_view->setImage(outBmp, 1, &error))
             m_ui.error(error);
         setEnabledState(true);
+    } else {
+        setEnabledState(false);
     }
-    showStatus(kReady);
+    showNotes(result.notes);
+}
+
+void TFDigFich::showNotes(const QStringList &notes)
+{
+    QStringList fresh;
+    for (const QString &note : notes)
+        if (!m_notesShown.contains(note))
+            fresh << note;
+    if (fresh.isEmpty())
+        return;
+    m_notesShown += fresh;
+    m_ui.message(QStringLiteral("El scanner no pudo hacer todo lo pedido:\r") + fresh.join(u'\r'),
+                 ui::Ui::warningTitle());
 }
 
 bool TFDigFich::convertCard(const QString &tif, const QString &bmp, QString *error)
@@ -328,18 +448,40 @@ bool TFDigFich::loadImage(const QString &source, bool fromUser, bool fromMenu)
         if (source.isEmpty() || !QFileInfo::exists(source))
             return false;
     }
+    // A file that does not read as an image replaces nothing; the message names the file the person chose.
+    {
+        imaging::Page probe;
+        QString why;
+        if (!imaging::ImageFile::loadPage(source, probe, &why)) {
+            m_ui.error(QStringLiteral("No se puede cargar «%1»: no es una imagen TIF o BMP que se pueda leer.\r%2")
+                           .arg(QDir::toNativeSeparators(source), why));
+            return false;
+        }
+    }
     ++m_saveCounter;
     const QString tif = file(QStringLiteral("huella%1.TIF").arg(m_saveCounter));
     const QString bmp = file(QStringLiteral("huella%1.BMP").arg(m_saveCounter));
     removeAnyCase(bmp);
     removeAnyCase(tif);
-    if (!QFile::copy(source, tif))
+    // The intermediate files go as soon as the image is in out.tif/out.bmp (or the load failed).
+    struct Intermediate
+    {
+        QString tif, bmp;
+        ~Intermediate()
+        {
+            QFile::remove(tif);
+            QFile::remove(bmp);
+        }
+    } intermediate{tif, bmp};
+    if (!QFile::copy(source, tif)) {
+        m_ui.error(QStringLiteral("No se pudo copiar «%1»").arg(QDir::toNativeSeparators(source)));
         return false;
+    }
     QString error;
     {
         auto busy = m_ui.busyCursor();
         if (!convertCard(tif, bmp, &error)) {
-            m_ui.error(error);
+            m_ui.error(QStringLiteral("No se puede cargar «%1»: %2").arg(QDir::toNativeSeparators(source), error));
             return false;
         }
     }
@@ -381,11 +523,9 @@ void TFDigFich::grabar()
     const QString bmp = file(QStringLiteral("huella%1.BMP").arg(m_saveCounter));
     removeAnyCase(bmp);
     removeAnyCase(tif);
-    QString out = file(QStringLiteral("OUT.TIF"));
-    if (!QFileInfo::exists(out))
-        out = file(QStringLiteral("out.tif"));
+    const QString out = existingAnyCase(file(QStringLiteral("out.tif")));
     bool stored = false;
-    if (QFileInfo::exists(out) && QFile::rename(out, tif)) {
+    if (!out.isEmpty() && QFile::rename(out, tif)) {
         QString error;
         auto busy = m_ui.busyCursor();
         if (!convertCard(tif, QString(), &error)) {
@@ -425,6 +565,7 @@ void TFDigFich::printFromDialog()
 void TFDigFich::showEvent(QShowEvent *event)
 {
     QDialog::showEvent(event);
+    m_notesShown.clear();
     m_print->setVisible(true);
     setMinimumSize(780, 312);
     m_twain.loadProfile(kProfile);
@@ -455,14 +596,20 @@ void TFDigFich::removeScratch()
 
 void TFDigFich::done(int result)
 {
+    if (m_scanning) {
+        // Closing while the scanner works stops the scan; the window stays until the scan has ended.
+        m_twain.cancelScan();
+        return;
+    }
     removeScratch();
     QDialog::done(result);
 }
 
 void TFDigFich::keyPressEvent(QKeyEvent *event)
 {
-    if (event->key() == Qt::Key_Space && !event->isAutoRepeat()) {
-        scan();
+    if (event->key() == Qt::Key_Space) {
+        if (!event->isAutoRepeat() && !m_scanning)
+            scan();
         return;
     }
     QDialog::keyPressEvent(event);
@@ -470,10 +617,12 @@ void TFDigFich::keyPressEvent(QKeyEvent *event)
 
 bool TFDigFich::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == m_zoom && event->type() == QEvent::KeyPress &&
-        static_cast<QKeyEvent *>(event)->key() == Qt::Key_Space) {
-        scan();
-        return true;
+    if ((event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease) && watched != m_derEdit &&
+        watched != m_izqEdit && static_cast<QKeyEvent *>(event)->key() == Qt::Key_Space) {
+        auto *key = static_cast<QKeyEvent *>(event);
+        if (event->type() == QEvent::KeyPress && !key->isAutoRepeat() && !m_scanning)
+            scan();
+        return true; // never "press" the focused button
     }
     return QDialog::eventFilter(watched, event);
 }

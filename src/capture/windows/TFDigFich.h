@@ -10,10 +10,10 @@
 class QAction;
 class QCheckBox;
 class QLabel;
+class QMenuBar;
 class QPrinter;
 class QPushButton;
 class QSpinBox;
-class QStatusBar;
 
 namespace tav::ui {
 class Ui;
@@ -21,18 +21,29 @@ class Ui;
 
 namespace tav::capture {
 
+class ScanStatusBar;
 class TTwainForm;
 
 // The classification edit: five characters in overwrite mode, each checked for its position; Backspace and
-// Delete do nothing, so the text never shrinks by typing. A text set from outside is shown as given.
+// Delete do nothing, so the text never shrinks by typing. Pasted text goes through the same rule character by
+// character, cut only copies, and no other key, menu or drop changes the text. A text set from outside is shown
+// as given.
 class TClasFundEdit : public QLineEdit
 {
     Q_OBJECT
 public:
     explicit TClasFundEdit(QWidget *parent = nullptr);
 
+    // Types the clipboard's text at the caret through the character rule.
+    void pasteByRule();
+
 protected:
     void keyPressEvent(QKeyEvent *event) override;
+    void contextMenuEvent(QContextMenuEvent *event) override;
+    void inputMethodEvent(QInputMethodEvent *event) override;
+
+private:
+    void typeText(const QString &typed);
 };
 
 // "Digitalización de la ficha dactiloscópica": scans or loads the fingerprint card, shows and prints it, edits the
@@ -79,6 +90,7 @@ public:
     void applyFit();
 
     bool isImageEnabled() const { return m_enabledState; }
+    bool isScanning() const { return m_scanning; }
     ImageView *viewer() const { return m_view; }
     QSpinBox *zoomBox() const { return m_zoom; }
     QPushButton *scanButton() const { return m_scanButton; }
@@ -88,7 +100,7 @@ public:
     QCheckBox *showInterfaceBox() const { return m_showInterface; }
     TClasFundEdit *clasDerEdit() const { return m_derEdit; }
     TClasFundEdit *clasIzqEdit() const { return m_izqEdit; }
-    QStatusBar *statusBar() const { return m_status; }
+    ScanStatusBar *statusBar() const { return m_status; }
 
 protected:
     void showEvent(QShowEvent *event) override;
@@ -100,6 +112,9 @@ protected:
 private:
     QString file(const QString &name) const;
     void setEnabledState(bool enabled);
+    void setScanning(bool scanning);
+    // What the scanner could not do as asked, each text once while the window is shown.
+    void showNotes(const QStringList &notes);
     void updateGrabar();
     void showStatus(const QString &text);
     bool convertCard(const QString &tif, const QString &bmp, QString *error);
@@ -107,6 +122,7 @@ private:
     void removeScratch();
 
     QString m_dir;
+    QString m_scratch; // the station's scratch folder: out.tif, out.bmp, huella<N>.TIF/.BMP
     ui::Ui &m_ui;
     TTwainForm &m_twain;
     int m_saveCounter = 0;
@@ -116,6 +132,8 @@ private:
     QString m_clasDer = QStringLiteral("_____");
     QString m_clasIzq = QStringLiteral("_____");
     bool m_enabledState = false;
+    bool m_scanning = false;
+    QStringList m_notesShown;
     FitMode m_fit = FitMode::Width;
     std::function<QString()> m_chooser;
 
@@ -126,7 +144,8 @@ private:
     QCheckBox *m_showInterface;
     TClasFundEdit *m_derEdit, *m_izqEdit;
     QAction *m_fitWidthAction, *m_fitHeightAction, *m_freeAction, *m_interfaceAction;
-    QStatusBar *m_status;
+    QMenuBar *m_menus = nullptr;
+    ScanStatusBar *m_status;
 };
 
 } // namespace tav::capture

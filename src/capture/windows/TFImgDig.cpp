@@ -1,5 +1,7 @@
 #include "capture/windows/TFImgDig.h"
 
+#include "capture/windows/DialogButtons.h"
+#include "capture/windows/ScanStatusBar.h"
 #include "capture/windows/TTwainForm.h"
 #include "platform/imaging/ImageFile.h"
 #include "platform/imaging/TiffDocument.h"
@@ -31,6 +33,19 @@ const QString kCaption = QStringLiteral("Digitalización de la documentación");
 const QString kProfile = QStringLiteral("Docu.INI");
 
 // Copies `from` over `to` through a sibling file, so a failed copy leaves `to` as it was.
+// Whether two files hold the same bytes.
+bool sameContents(const QString &a, const QString &b)
+{
+    QFile fa(a), fb(b);
+    if (fa.size() != fb.size() || !fa.open(QIODevice::ReadOnly) || !fb.open(QIODevice::ReadOnly))
+        return false;
+    while (!fa.atEnd()) {
+        if (fa.read(1 << 16) != fb.read(1 << 16))
+            return false;
+    }
+    return true;
+}
+
 bool replaceWithCopy(const QString &from, const QString &to)
 {
     if (!QFileInfo::exists(from))
@@ -50,8 +65,8 @@ bool replaceWithCopy(const QString &from, const QString &to)
 } // namespace
 
 TFImgDig::TFImgDig(const QString &programDir, ui::Ui &ui, TTwainForm &twain, QWidget *parent)
-    : QDialog(parent), m_dir(programDir), m_ui(ui), m_twain(twain), m_view(new ImageView),
-      m_controls(new PageZoomControls(m_view, ui, this)),
+    : QDialog(parent), m_dir(programDir), m_scratch(twain.scratchDir()), m_ui(ui), m_twain(twain),
+      m_view(new ImageView), m_controls(new PageZoomControls(m_view, ui, this)),
       m_showInterface(new QCheckBox(QStringLiteral("Mostrar interfaz"))),
       m_rescan(new QPushButton(QStringLiteral("Digitalizar"))),
       m_insert(new QPushButton(QStringLiteral("Insertar Página"))),
@@ -60,7 +75,8 @@ TFImgDig::TFImgDig(const QString &programDir, ui::Ui &ui, TTwainForm &twain, QWi
       m_fitWidth(new QPushButton(QStringLiteral("Ajustar al Ancho"))),
       m_fitHeight(new QPushButton(QStringLiteral("Ajustar al Alto"))),
       m_config(new QPushButton(QStringLiteral("Configurar scanner"))),
-      m_grabar(new QPushButton(QStringLiteral("&Grabar"))), m_cerrar(new QPushButton(QStringLiteral("&Cerrar")))
+      m_grabar(new QPushButton(QStringLiteral("&Grabar"))), m_cerrar(new QPushButton(QStringLiteral("&Cerrar"))),
+      m_status(new ScanStatusBar)
 {
     setObjectName(QStringLiteral("FImgDig"));
     setWindowTitle(kCaption);
@@ -68,7 +84,8 @@ TFImgDig::TFImgDig(const QString &programDir, ui::Ui &ui, TTwainForm &twain, QWi
     m_controls->pageEdit()->setText(QStringLiteral("0"));
     m_controls->pageEdit()->setToolTip(QStringLiteral("Página"));
 
-    auto *menus = new QMenuBar(this);
+    m_menus = new QMenuBar(this);
+    QMenuBar *menus = m_menus;
     QMenu *archivo = menus->addMenu(QStringLiteral("&Archivo"));
     archivo->addAction(QStringLiteral("&Cargar Imagen..."), this, [this] { loadFromDialog(); });
     archivo->addAction(QStringLiteral("&Imprimir"), this, [this] { printFromDialog(); });
@@ -109,11 +126,7 @@ TFImgDig::TFImgDig(const QString &programDir, ui::Ui &ui, TTwainForm &twain, QWi
     view->addStretch();
     layout->addLayout(view);
     layout->addWidget(m_view, 1);
-
-    for (QWidget *w : {static_cast<QWidget *>(m_controls->zoomBox()), static_cast<QWidget *>(m_controls->pageEdit()),
-                       static_cast<QWidget *>(m_view)})
-        w->installEventFilter(this);
-    m_add->setFocusPolicy(Qt::NoFocus);
+    layout->addWidget(m_status);
 
     connect(m_rescan, &QPushButton::clicked, this, [this] { scanCommand(ScanCommand::Rescan); });
     connect(m_insert, &QPushButton::clicked, this, [this] { scanCommand(ScanCommand::Insert); });
@@ -127,6 +140,10 @@ TFImgDig::TFImgDig(const QString &programDir, ui::Ui &ui, TTwainForm &twain, QWi
     connect(m_showInterface, &QCheckBox::toggled, m_interfaceAction, &QAction::setChecked);
     connect(m_interfaceAction, &QAction::toggled, m_showInterface, &QCheckBox::setChecked);
     setMinimumSize(638, 245);
+    dropDefaultButtons(*this);
+    // Space adds a page wherever the focus is, a button included.
+    for (QWidget *w : findChildren<QWidget *>())
+        w->installEventFilter(this);
 }
 
 TFImgDig::~TFImgDig()
@@ -137,12 +154,12 @@ TFImgDig::~TFImgDig()
 
 QString TFImgDig::file(const QString &name) const
 {
-    return QDir::isAbsolutePath(name) ? name : QDir(m_dir).filePath(name);
+    return QDir(m_scratch).filePath(name);
 }
 
 void TFImgDig::setDocumentFile(const QString &name)
 {
-    m_documentFile = file(name);
+    m_documentFile = QDir::isAbsolutePath(name) ? name : QDir(m_dir).filePath(name);
 }
 
 int TFImgDig::pageCount() const
@@ -194,18 +211,54 @@ void TFImgDig::scanCommand(ScanCommand command)
     m_scanMode = command == ScanCommand::Rescan   ? QStringLiteral("REDIGITALIZAR")
                  : command == ScanCommand::Insert ? QStringLiteral("INSERTAR")
                                                   : QStringLiteral("AGREGAR");
+    ScanResult result;
     {
         auto busy = m_ui.busyCursor();
+        setScanning(true);
         m_twain.loadProfile(kProfile);
-        const ScanResult result = m_twain.acquire(m_showInterface->isChecked());
+        result = m_twain.acquire(m_showInterface->isChecked());
         m_twain.close();
+        setScanning(false);
         activateWindow();
         QString error;
         if (!pageOperation(command, &error) && result.ok)
             m_ui.error(error);
+        // The scanned page is in the document now (or was not wanted): its scratch copies go.
+        for (const char *name : {"OUT.BMP", "OUT.TIF", "out.bmp", "out.tif"})
+            QFile::remove(file(QString::fromLatin1(name)));
         activateWindow();
     }
     m_scanMode.clear();
+    showNotes(result.notes);
+}
+
+void TFImgDig::setScanning(bool scanning)
+{
+    // While the scanner works nothing but "Cancelar" (and Escape) takes input.
+    m_menus->setEnabled(!scanning);
+    for (QWidget *w : findChildren<QWidget *>()) {
+        if (w->parentWidget() == this && w != m_status && w != m_menus)
+            w->setEnabled(!scanning);
+    }
+    if (scanning)
+        m_status->scanStarted(m_twain);
+    else {
+        m_status->scanEnded();
+        m_status->showMessage(QStringLiteral("Listo"));
+    }
+}
+
+void TFImgDig::showNotes(const QStringList &notes)
+{
+    QStringList fresh;
+    for (const QString &note : notes)
+        if (!m_notesShown.contains(note))
+            fresh << note;
+    if (fresh.isEmpty())
+        return;
+    m_notesShown += fresh;
+    m_ui.message(QStringLiteral("El scanner no pudo hacer todo lo pedido:\r") + fresh.join(u'\r'),
+                 ui::Ui::warningTitle());
 }
 
 bool TFImgDig::pageOperation(ScanCommand command, QString *error)
@@ -269,33 +322,19 @@ void TFImgDig::deletePage()
     if (m_ui.message(QStringLiteral("¿Está seguro que desea borrar esta página?"), QStringLiteral("Atención"),
                      ui::Ui::Buttons::YesNo, ui::Ui::Icon::Question) != ui::Ui::Yes)
         return;
-    m_unchanged = false;
-    ++m_tempCounter;
-    const QString temp = file(QStringLiteral("temp%1.tif").arg(m_tempCounter));
-    QFile::remove(temp);
-    QFile::remove(file(QStringLiteral("temp%1.bmp").arg(m_tempCounter)));
-
-    // The remaining pages are rewritten in order with the encoding of the first kept page, so the document
-    // keeps one encoding whatever its pages had before.
-    const int kept = shown == 1 ? 2 : 1;
-    imaging::ImageProperties keptProps;
+    // The other pages stay exactly as stored (each with its own encoding); only the view copy changes.
     QString error;
-    bool ok = imaging::ImageFile::readProperties(m_viewFile, keptProps, &error, kept);
-    const imaging::Encoding encoding = imaging::TiffDocument::rewriteEncoding(keptProps);
-    for (int p = 1; ok && p <= count; ++p) {
-        if (p == shown)
-            continue;
-        imaging::Page page;
-        ok = imaging::ImageFile::loadPage(m_viewFile, page, &error, p) &&
-             imaging::TiffDocument::appendPage(temp, page, encoding, &error);
-    }
-    if (!ok) {
-        QFile::remove(temp);
+    if (!imaging::TiffDocument::deletePage(m_viewFile, shown, &error)) {
         m_ui.error(error);
         return;
     }
-    showDocument(temp);
-    QFile::remove(temp);
+    m_unchanged = false;
+    if (!m_view->setImage(m_viewFile, 1, &error)) {
+        m_ui.error(error);
+        return;
+    }
+    m_controls->imageLoaded();
+    updateCaption();
 }
 
 void TFImgDig::rotate(int degrees)
@@ -315,6 +354,21 @@ bool TFImgDig::loadFile(const QString &source)
 {
     if (source.isEmpty() || !QFileInfo::exists(source))
         return false;
+    // Only a TIFF whose every page reads replaces the document; the message names the file the person chose.
+    QString why;
+    int pages = imaging::TiffDocument::pageCount(source, &why);
+    imaging::ImageProperties props;
+    for (int p = 1; p <= pages; ++p) {
+        if (!imaging::ImageFile::readProperties(source, props, &why, p) || props.fileType != imaging::FileType::Tiff) {
+            pages = -1;
+            break;
+        }
+    }
+    if (pages < 1) {
+        m_ui.error(QStringLiteral("No se puede cargar «%1»: no es un documento TIF que se pueda leer.\r%2")
+                       .arg(QDir::toNativeSeparators(source), why));
+        return false;
+    }
     if (!replaceWithCopy(source, m_documentFile)) {
         m_ui.error(QStringLiteral("No se pudo copiar ") + source);
         return false;
@@ -358,16 +412,26 @@ void TFImgDig::grabar()
 
 void TFImgDig::cerrar()
 {
-    QFile::remove(m_documentFile);
+    // Without a change the close step would put back the very same document: it is left in place, so it keeps
+    // its modification time and the caller sees no change.
+    if (!m_unchanged)
+        QFile::remove(m_documentFile);
     accept();
 }
 
 void TFImgDig::done(int result)
 {
-    // Close step: the view goes back into the document file; then the question on hide.
+    if (m_twain.isScanning()) {
+        // Closing while the scanner works stops the scan; the window stays until the scan has ended.
+        m_twain.cancelScan();
+        return;
+    }
+    // Close step: the view goes back into the document file; then the question on hide. A view that holds
+    // the same bytes is not copied, so the document keeps its modification time and the caller sees no change.
     const QString remembered = m_view->hasImage() ? m_viewFile : file(QStringLiteral("DocVacio.tif"));
     m_view->clear();
-    replaceWithCopy(remembered, m_documentFile);
+    if (!sameContents(remembered, m_documentFile))
+        replaceWithCopy(remembered, m_documentFile);
     if (!m_viewFile.isEmpty())
         QFile::remove(m_viewFile);
     m_viewFile.clear();
@@ -381,6 +445,8 @@ void TFImgDig::showEvent(QShowEvent *event)
 {
     QDialog::showEvent(event);
     m_unchanged = true;
+    m_notesShown.clear();
+    m_status->showMessage(QStringLiteral("Listo"));
     setWindowTitle(kCaption);
     m_controls->pageEdit()->setText(QStringLiteral("0"));
     m_twain.loadProfile(kProfile);
@@ -395,21 +461,37 @@ void TFImgDig::resizeEvent(QResizeEvent *event)
     m_controls->applyFit();
 }
 
+void TFImgDig::keyPressEvent(QKeyEvent *event)
+{
+    if (event->key() == Qt::Key_Space) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
 void TFImgDig::keyReleaseEvent(QKeyEvent *event)
 {
     if (event->key() == Qt::Key_Space && !event->isAutoRepeat())
-        scanCommand(ScanCommand::Add);
+        scanCommand(ScanCommand::Add); // ignored while a scan runs
     event->accept();
 }
 
 bool TFImgDig::eventFilter(QObject *watched, QEvent *event)
 {
-    if (event->type() == QEvent::KeyRelease) {
-        auto *key = static_cast<QKeyEvent *>(event);
-        if (key->key() == Qt::Key_Space && !key->isAutoRepeat())
+    if (event->type() != QEvent::KeyPress && event->type() != QEvent::KeyRelease)
+        return QDialog::eventFilter(watched, event);
+    auto *key = static_cast<QKeyEvent *>(event);
+    if (key->key() == Qt::Key_Space) {
+        // Space never presses the focused button or types into an edit: releasing it adds a page.
+        if (event->type() == QEvent::KeyRelease && !key->isAutoRepeat())
             scanCommand(ScanCommand::Add);
         return true;
     }
+    // The key releases of the zoom box, the page edit and the viewer are consumed there.
+    if (event->type() == QEvent::KeyRelease &&
+        (watched == m_controls->zoomBox() || watched == m_controls->pageEdit() || watched == m_view))
+        return true;
     return QDialog::eventFilter(watched, event);
 }
 

@@ -9,6 +9,7 @@
 class QAction;
 class QCheckBox;
 class QLineEdit;
+class QMenuBar;
 class QPrinter;
 class QPushButton;
 class QSpinBox;
@@ -19,6 +20,7 @@ class Ui;
 
 namespace tav::capture {
 
+class ScanStatusBar;
 class TTwainForm;
 
 // "Digitalización de la documentación": builds and edits the multi-page document of a request page by page.
@@ -26,7 +28,8 @@ class TTwainForm;
 // document file when the window closes.
 //
 // Caller: setDocumentFile(scratch) after deleting it and copying the stored document into it, note its
-// modification time, exec(); afterwards the document changed when the file exists and is newer.
+// modification time, exec(); afterwards the document changed when the file exists and is newer. A document
+// closed without changes is not written again, so its modification time stays.
 class TFImgDig : public QDialog
 {
     Q_OBJECT
@@ -73,9 +76,11 @@ public:
     QPushButton *deleteButton() const { return m_delete; }
     QPushButton *grabarButton() const { return m_grabar; }
     QPushButton *cerrarButton() const { return m_cerrar; }
+    ScanStatusBar *statusBar() const { return m_status; }
 
 protected:
     void showEvent(QShowEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
     void keyReleaseEvent(QKeyEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
@@ -87,8 +92,12 @@ private:
     void updateCaption();
     bool pageOperation(ScanCommand command, QString *error);
     void printFromDialog();
+    void setScanning(bool scanning);
+    // What the scanner could not do as asked, each text once while the window is shown.
+    void showNotes(const QStringList &notes);
 
     QString m_dir;
+    QString m_scratch; // the station's scratch folder: scan<N>.tif, temp<N>, OUT.BMP, OUT.TIF
     ui::Ui &m_ui;
     TTwainForm &m_twain;
     QString m_documentFile;
@@ -97,6 +106,7 @@ private:
     int m_tempCounter = 0;
     QString m_scanMode;
     bool m_unchanged = true;
+    QStringList m_notesShown;
     std::function<QString()> m_chooser;
 
     ImageView *m_view;
@@ -104,6 +114,8 @@ private:
     QCheckBox *m_showInterface;
     QPushButton *m_rescan, *m_insert, *m_add, *m_delete, *m_fitWidth, *m_fitHeight, *m_config, *m_grabar, *m_cerrar;
     QAction *m_interfaceAction;
+    ScanStatusBar *m_status;
+    QMenuBar *m_menus = nullptr;
 };
 
 } // namespace tav::capture

@@ -1,5 +1,6 @@
 #include "capture/windows/TFVerImg.h"
 
+#include "capture/windows/DialogButtons.h"
 #include "port/Ui.h"
 
 #include <QFileInfo>
@@ -47,6 +48,14 @@ TFVerImg::TFVerImg(ui::Ui &ui, QWidget *parent)
     setMinimumSize(380, 245);
 
     connect(m_exit, &QPushButton::clicked, this, &QDialog::accept);
+    dropDefaultButtons(*this);
+}
+
+void TFVerImg::done(int result)
+{
+    // The window lives for the whole run; the image it showed (a citizen's answer) does not stay in it.
+    m_view->clear();
+    QDialog::done(result);
 }
 
 bool TFVerImg::load()

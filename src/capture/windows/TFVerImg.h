@@ -39,6 +39,7 @@ public:
 protected:
     void showEvent(QShowEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
+    void done(int result) override;
 
 private:
     ui::Ui &m_ui;

@@ -1,5 +1,6 @@
 #include "capture/windows/TTwainCaps.h"
 
+#include "capture/windows/DialogButtons.h"
 #include "port/Ui.h"
 
 #include <QDialogButtonBox>
@@ -41,11 +42,12 @@ QString number(double v)
 
 TTwainCaps::TTwainCaps(ui::Ui &ui, QWidget *parent)
     : QDialog(parent), m_ui(ui), m_list(new QListWidget), m_details(new QPlainTextEdit),
-      m_getCaps(new QPushButton(QStringLiteral("Get Caps"))), m_buttons(new QDialogButtonBox(QDialogButtonBox::Close))
+      m_getCaps(new QPushButton(QStringLiteral("Get Caps"))), m_buttons(new QDialogButtonBox)
 {
     setObjectName(QStringLiteral("TwainCaps"));
     setWindowTitle(QStringLiteral("View Twain Capabilities"));
     m_details->setReadOnly(true);
+    m_buttons->addButton(QStringLiteral("&Cerrar"), QDialogButtonBox::RejectRole);
     auto *layout = new QVBoxLayout(this);
     auto *top = new QHBoxLayout;
     top->addWidget(m_getCaps);
@@ -61,6 +63,7 @@ TTwainCaps::TTwainCaps(ui::Ui &ui, QWidget *parent)
     connect(m_buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(m_buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     resize(640, 400);
+    dropDefaultButtons(*this);
 }
 
 void TTwainCaps::showOptions(const scanner::SaneScanner &scanner)

@@ -16,8 +16,7 @@ class Ui;
 namespace tav::capture {
 
 // "View Twain Capabilities": the options of the chosen scanner with their types, constraints and current values.
-// It changes nothing. Also serves as the scanner's own interface shown before an acquisition (with Aceptar and
-// Cancelar).
+// It changes nothing (the scanner's options are changed in "Opciones del scanner", TScanOptions).
 class TTwainCaps : public QDialog
 {
     Q_OBJECT

@@ -1,15 +1,18 @@
 #include "capture/windows/TTwainForm.h"
 
+#include "capture/windows/DialogButtons.h"
+#include "capture/windows/TScanOptions.h"
 #include "capture/windows/TTwainCaps.h"
 #include "platform/ini/IniFile.h"
+#include "platform/os/StationScratch.h"
 #include "platform/scanner/SaneScanner.h"
 #include "port/Ui.h"
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QDialogButtonBox>
 #include <QDir>
+#include <QEventLoop>
 #include <QFile>
 #include <QFormLayout>
 #include <QGroupBox>
@@ -20,7 +23,10 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QSpinBox>
+#include <QThread>
 #include <QVBoxLayout>
+
+#include <thread>
 
 namespace tav::capture {
 
@@ -38,18 +44,25 @@ QSpinBox *spin(int lo, int hi, int step = 1)
     return box;
 }
 
-// The device's own options, shown before scanning when the profile or the calling window asks for it.
+// The device's own options, shown before scanning when the profile or the calling window asks for it. The
+// acquisition runs on a worker thread; the dialog is shown on the user-interface thread while the worker waits
+// for the answer, so the scanner is never used by both at once.
 class OptionsInterface : public ScannerInterface
 {
 public:
     OptionsInterface(ui::Ui &ui, QWidget *parent) : m_ui(ui), m_parent(parent) {}
-    bool edit(scanner::SaneScanner &scanner) override
+    bool edit(scanner::SaneScanner &scanner, ScanProfile &profile) override
     {
-        TTwainCaps dialog(m_ui, m_parent);
-        dialog.buttons()->setStandardButtons(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
-        dialog.getCapsButton()->hide();
-        dialog.showOptions(scanner);
-        return dialog.exec() == QDialog::Accepted;
+        bool accepted = false;
+        auto show = [&] {
+            TScanOptions dialog(m_ui, m_parent);
+            accepted = dialog.edit(scanner, profile);
+        };
+        if (QThread::currentThread() == m_parent->thread())
+            show();
+        else
+            QMetaObject::invokeMethod(m_parent, show, Qt::BlockingQueuedConnection);
+        return accepted;
     }
 
 private:
@@ -60,10 +73,11 @@ private:
 } // namespace
 
 TTwainForm::TTwainForm(const QString &programDir, ui::Ui &ui, QWidget *parent)
-    : QDialog(parent), m_dir(programDir), m_ui(ui), m_dpi(spin(100, 500, 50)), m_left(spin(0, 500)),
-      m_right(spin(0, 500)), m_top(spin(0, 500)), m_bottom(spin(0, 500)), m_brightness(spin(-1000, 1000)),
-      m_contrast(spin(-1000, 1000)), m_rotation(spin(0, 359)), m_pages(spin(1, 999999)), m_imageType(new QComboBox),
-      m_interface(new QComboBox), m_deskew(new QCheckBox(QStringLiteral("Auto rotación (Deskew)"))),
+    : QDialog(parent), m_dir(programDir), m_scratch(os::StationScratch::folder(programDir)), m_ui(ui),
+      m_dpi(spin(100, 500, 50)), m_left(spin(0, 500)), m_right(spin(0, 500)), m_top(spin(0, 500)),
+      m_bottom(spin(0, 500)), m_brightness(spin(-1000, 1000)), m_contrast(spin(-1000, 1000)), m_rotation(spin(0, 359)),
+      m_pages(spin(1, 999999)), m_imageType(new QComboBox), m_interface(new QComboBox),
+      m_deskew(new QCheckBox(QStringLiteral("Auto rotación (Deskew)"))),
       m_choose(new QPushButton(QStringLiteral("Elegir Scanner"))),
       m_caps(new QPushButton(QStringLiteral("Ver Capacidades..."))), m_exit(new QPushButton(QStringLiteral("&Salir"))),
       m_status(new QLabel), m_deviceLabel(new QLabel)
@@ -108,6 +122,7 @@ TTwainForm::TTwainForm(const QString &programDir, ui::Ui &ui, QWidget *parent)
     connect(m_choose, &QPushButton::clicked, this, [this] { chooseScanner(); });
     connect(m_caps, &QPushButton::clicked, this, [this] { showCaps(); });
     connect(m_exit, &QPushButton::clicked, this, &QDialog::accept);
+    dropDefaultButtons(*this);
 
     QString error;
     if (!writeScannerAppName(m_dir, &error))
@@ -159,6 +174,7 @@ void TTwainForm::setProfile(const ScanProfile &p)
 
 void TTwainForm::loadProfile(const QString &name)
 {
+    m_profileName = name;
     setProfile(ScanProfile::load(profilePath(name)));
 }
 
@@ -257,10 +273,15 @@ void TTwainForm::setBusy(bool busy)
 
 ScanResult TTwainForm::acquire(bool showInterface)
 {
+    if (m_scanning) {
+        ScanResult busy;
+        busy.error = QStringLiteral("Ya hay una digitalización en curso");
+        return busy;
+    }
     QFile::remove(QDir(m_dir).filePath(QStringLiteral("TEMP.TIF")));
     ScanRequest request;
     request.profile = profile();
-    request.programDir = m_dir;
+    request.programDir = m_scratch;
     request.deviceName = m_device;
     request.pageCount = pageCount();
     request.deskew = deskew();
@@ -268,15 +289,46 @@ ScanResult TTwainForm::acquire(bool showInterface)
     if (const QScreen *screen = QGuiApplication::primaryScreen())
         request.displayDepth = screen->depth();
 
-    OptionsInterface options(m_ui, this);
+    QWidget *owner = QApplication::activeModalWidget();
+    OptionsInterface options(m_ui, owner ? owner : this);
     ScanProcedure procedure(&options);
+    // The handlers run on the worker: they only post to this thread.
     procedure.setStatusHandler([this](const QString &text) {
-        m_status->setText(text);
-        m_ui.setStatusText(text);
+        QMetaObject::invokeMethod(
+            this,
+            [this, text] {
+                m_status->setText(text);
+                m_ui.setStatusText(text);
+            },
+            Qt::QueuedConnection);
     });
+    procedure.setProgressHandler([this](int page, int percent) {
+        QMetaObject::invokeMethod(
+            this, [this, page, percent] { emit scanProgress(page, percent); }, Qt::QueuedConnection);
+        return !m_cancel.load();
+    });
+
+    m_scanning = true;
+    m_cancel = false;
     setBusy(true);
-    ScanResult result = procedure.acquire(request);
+    ScanResult result;
+    {
+        QEventLoop loop;
+        std::thread worker([&] {
+            result = procedure.acquire(request);
+            QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
+        });
+        loop.exec();
+        worker.join();
+    }
     setBusy(false);
+    m_scanning = false;
+
+    if (result.chosenProfile) {
+        setProfile(*result.chosenProfile);
+        if (!m_profileName.isEmpty())
+            saveProfile(m_profileName);
+    }
     if (!result.ok && !result.cancelled && !result.error.isEmpty())
         m_ui.error(result.error);
     return result;

@@ -5,6 +5,8 @@
 
 #include <QDialog>
 
+#include <atomic>
+
 class QCheckBox;
 class QComboBox;
 class QLabel;
@@ -32,6 +34,7 @@ public:
     ScanProfile profile() const;
     void setProfile(const ScanProfile &profile);
     // Reads a profile file of the program directory (a bare name) or any path; missing keys take the defaults.
+    // What the person then chooses in the scanner's options dialog is written back to that profile.
     void loadProfile(const QString &name);
     bool saveProfile(const QString &name);
     // "Configurar scanner" of the capture windows: the profile's settings shown, changed, saved back.
@@ -48,11 +51,18 @@ public:
     bool deskew() const;
     void setDeskew(bool on);
 
-    // One acquisition with the current settings; the pages land in OUT.BMP and OUT.TIF of the program directory.
-    // Errors are shown; the result tells what happened.
+    // One acquisition with the current settings; the pages land in OUT.BMP and OUT.TIF of the station's scratch
+    // folder (scratchDir()). The scanner is read on a worker thread while this thread keeps running the event
+    // loop, so windows paint and the person can cancel (cancelScan()); scanProgress() tells how far it got.
+    // Returns when the acquisition has ended. Errors are shown; the result tells what happened.
     ScanResult acquire(bool showInterface);
+    bool isScanning() const { return m_scanning; }
+    // Stops the running acquisition at the next block the scanner sends.
+    void cancelScan() { m_cancel = true; }
 
     QString profilePath(const QString &name) const;
+    // Where scanned pages are written: this station's scratch folder of the program directory.
+    const QString &scratchDir() const { return m_scratch; }
 
     QSpinBox *dpiBox() const { return m_dpi; }
     QComboBox *imageTypeBox() const { return m_imageType; }
@@ -61,14 +71,22 @@ public:
     QPushButton *capsButton() const { return m_caps; }
     QLabel *statusLabel() const { return m_status; }
 
+signals:
+    // Page being scanned (1-based) and how much of it has arrived (0..100).
+    void scanProgress(int page, int percent);
+
 private:
     void setBusy(bool busy);
     void chooseScanner();
     void showCaps();
 
     QString m_dir;
+    QString m_scratch;
     ui::Ui &m_ui;
     QString m_device;
+    QString m_profileName;
+    bool m_scanning = false;
+    std::atomic_bool m_cancel{false};
     QSpinBox *m_dpi, *m_left, *m_right, *m_top, *m_bottom, *m_brightness, *m_contrast, *m_rotation, *m_pages;
     QComboBox *m_imageType, *m_interface;
     QCheckBox *m_deskew;

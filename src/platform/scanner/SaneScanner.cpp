@@ -380,7 +380,7 @@ void SaneScanner::cancel()
         sane_cancel(handleOf(m_handle));
 }
 
-SaneScanner::PageStatus SaneScanner::scanPage(imaging::Page &page, QString *error)
+SaneScanner::PageStatus SaneScanner::scanPage(imaging::Page &page, QString *error, const Progress &progress)
 {
     page = {};
     if (!m_handle) {
@@ -402,6 +402,7 @@ SaneScanner::PageStatus SaneScanner::scanPage(imaging::Page &page, QString *erro
     SANE_Parameters first{};
     bool haveFirst = false;
     bool colourPlanes = false;
+    qint64 doneBefore = 0; // bytes of the frames already read
     for (int frame = 0; frame < 3 + 1; ++frame) {
         const SANE_Status started = sane_start(h);
         if (started == SANE_STATUS_NO_DOCS && frame == 0)
@@ -462,7 +463,18 @@ SaneScanner::PageStatus SaneScanner::scanPage(imaging::Page &page, QString *erro
                 return PageStatus::Error;
             }
             data.append(reinterpret_cast<const char *>(chunk.data()), got);
+            if (progress) {
+                // Separate colour planes come as three frames of one page.
+                const bool planar =
+                    p.format == SANE_FRAME_RED || p.format == SANE_FRAME_GREEN || p.format == SANE_FRAME_BLUE;
+                const qint64 frameBytes = p.lines > 0 ? qint64(p.bytes_per_line) * p.lines : 0;
+                if (!progress(doneBefore + data.size(), frameBytes * (planar ? 3 : 1))) {
+                    sane_cancel(h);
+                    return PageStatus::Cancelled;
+                }
+            }
         }
+        doneBefore += data.size();
         switch (p.format) {
         case SANE_FRAME_RED:
             planes[0] = data;

@@ -7,6 +7,7 @@
 #include <QStringList>
 #include <QVariant>
 
+#include <functional>
 #include <optional>
 
 namespace tav::scanner {
@@ -75,8 +76,11 @@ public:
     bool setAutomatic(const QString &name, QString *error = nullptr);
 
     enum class PageStatus { Ok, NoMoreDocuments, Cancelled, Error };
+    // Told the bytes read so far and the bytes the page is expected to have (0 when the device does not know);
+    // false stops the page (Cancelled).
+    using Progress = std::function<bool(qint64 done, qint64 expected)>;
     // Scans one page (all its frames). Resolution is taken from the "resolution" options.
-    PageStatus scanPage(imaging::Page &page, QString *error = nullptr);
+    PageStatus scanPage(imaging::Page &page, QString *error = nullptr, const Progress &progress = {});
     // Ends the batch (after the last page of a feeder run, or to stop a scan).
     void cancel();
 

@@ -4,6 +4,7 @@
 #include <sane/saneopts.h>
 
 #include <algorithm>
+#include <cmath>
 
 namespace tav::scanner {
 
@@ -49,17 +50,6 @@ bool isFeeder(const QString &s)
            s.contains(QStringLiteral("feeder"), Qt::CaseInsensitive);
 }
 
-// -1000..1000 onto the device's range: symmetric ranges keep 0 as neutral, others map end to end.
-double scaleLevel(int level, const OptionInfo &o)
-{
-    const double l = std::clamp(level, -1000, 1000) / 1000.0;
-    if (o.constraint != ConstraintType::Range)
-        return l * 100.0;
-    if (o.minimum < 0 && o.maximum > 0)
-        return l >= 0 ? l * o.maximum : -l * o.minimum;
-    return o.minimum + (l + 1.0) / 2.0 * (o.maximum - o.minimum);
-}
-
 bool allowsDepth(const OptionInfo &o, int depth)
 {
     if (o.constraint == ConstraintType::WordList)
@@ -70,6 +60,28 @@ bool allowsDepth(const OptionInfo &o, int depth)
 }
 
 } // namespace
+
+double deviceLevel(int level, const OptionInfo &o)
+{
+    const double l = std::clamp(level, -1000, 1000) / 1000.0;
+    if (o.constraint != ConstraintType::Range)
+        return l * 100.0;
+    if (o.minimum < 0 && o.maximum > 0)
+        return l >= 0 ? l * o.maximum : -l * o.minimum;
+    return o.minimum + (l + 1.0) / 2.0 * (o.maximum - o.minimum);
+}
+
+int profileLevel(double value, const OptionInfo &o)
+{
+    double l = value / 100.0;
+    if (o.constraint == ConstraintType::Range) {
+        if (o.minimum < 0 && o.maximum > 0)
+            l = value >= 0 ? value / o.maximum : -value / o.minimum;
+        else if (o.maximum > o.minimum)
+            l = 2.0 * (value - o.minimum) / (o.maximum - o.minimum) - 1.0;
+    }
+    return int(std::lround(std::clamp(l, -1.0, 1.0) * 1000.0));
+}
 
 bool applyScanSettings(SaneScanner &scanner, const ScanSettings &s, QStringList *notes, QString *error)
 {
@@ -208,7 +220,7 @@ bool applyScanSettings(SaneScanner &scanner, const ScanSettings &s, QStringList 
             note(notes, QStringLiteral("El escáner no tiene la opción %1").arg(QString::fromLatin1(lv.name)));
             continue;
         }
-        if (!scanner.setOption(QString::fromLatin1(lv.name), scaleLevel(lv.level, *o), error))
+        if (!scanner.setOption(QString::fromLatin1(lv.name), deviceLevel(lv.level, *o), error))
             return false;
     }
     return true;

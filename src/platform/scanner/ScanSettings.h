@@ -29,6 +29,11 @@ struct ScanSettings
 // line art falls back to 1-bit grey or to grey (the page is thresholded later) on devices without a
 // "Lineart" mode. `notes` lists what the device could not do as asked. False with an error when the device
 // refuses something that matters (mode, resolution, the feeder).
+// A brightness or contrast level of -1000..1000 as a value of the device's option, and back (symmetric ranges
+// keep 0 as neutral, other ranges map end to end).
+double deviceLevel(int level, const OptionInfo &option);
+int profileLevel(double value, const OptionInfo &option);
+
 bool applyScanSettings(SaneScanner &scanner, const ScanSettings &settings, QStringList *notes = nullptr,
                        QString *error = nullptr);
 

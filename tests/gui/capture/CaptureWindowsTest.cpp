@@ -138,9 +138,10 @@ TEST_F(CaptureWindowsTest, CardScannedFromTheTestDevicePassesTheCardCheckAfterGr
     EXPECT_EQ(window.clasIzq(), QStringLiteral("A1234"));
     const CheckOutcome check = ImageChecks::validarHuella(window.resultFile());
     EXPECT_TRUE(check.passed) << check.message.toStdString();
-    // Closing removes the window's scratch files.
-    EXPECT_FALSE(QFileInfo::exists(file(QStringLiteral("OUT.TIF"))));
-    EXPECT_FALSE(QFileInfo::exists(file(QStringLiteral("OUT.BMP"))));
+    // Closing removes the window's scratch files; only the card handed to the caller stays, in the station's
+    // scratch folder.
+    EXPECT_EQ(QFileInfo(window.resultFile()).absolutePath(), QFileInfo(twain.scratchDir()).absoluteFilePath());
+    EXPECT_EQ(QDir(twain.scratchDir()).entryList(QDir::Files), QStringList{QFileInfo(window.resultFile()).fileName()});
 }
 
 TEST_F(CaptureWindowsTest, LockedCardRefusesScanAndLoadWithTheirMessages)
@@ -248,7 +249,8 @@ TEST_F(CaptureWindowsTest, DocumentGrabarKeepsTheDocumentAndColourProfilesAddBla
     EXPECT_EQ(imaging::Encoding::of(properties(window.documentFile(), 2)), imaging::Encoding::tiffGroup4());
 }
 
-TEST_F(CaptureWindowsTest, DeletingRebuildsWithTheFirstKeptPageEncodingAndRefusesTheLastPage)
+// Deleting a page keeps every other page exactly as stored (the old way re-encoded them like the first kept page).
+TEST_F(CaptureWindowsTest, DeletingKeepsTheOtherPagesAsStoredAndRefusesTheLastPage)
 {
     const QString doc = file(QStringLiteral("20.tif"));
     writePage(doc, 300, 400, imaging::Encoding::tiffGrayJpegMedium(), 10);
@@ -265,8 +267,8 @@ TEST_F(CaptureWindowsTest, DeletingRebuildsWithTheFirstKeptPageEncodingAndRefuse
     ASSERT_EQ(window.pageCount(), 2);
     EXPECT_EQ(properties(window.viewFile(), 1).width, 310);
     EXPECT_EQ(properties(window.viewFile(), 2).width, 320);
-    for (int p = 1; p <= 2; ++p)
-        EXPECT_EQ(imaging::Encoding::of(properties(window.viewFile(), p)), imaging::Encoding::tiffGroup4());
+    EXPECT_EQ(imaging::Encoding::of(properties(window.viewFile(), 1)), imaging::Encoding::tiffGroup4());
+    EXPECT_EQ(imaging::Encoding::of(properties(window.viewFile(), 2)), imaging::Encoding::tiffGrayJpegMedium());
 
     m_ui.answerNext(Ui::Yes);
     window.deletePage();

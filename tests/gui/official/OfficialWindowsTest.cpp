@@ -6,12 +6,14 @@
 #include "official/windows/TFped.h"
 
 #include "platform/imaging/ImageFile.h"
+#include "platform/os/StationScratch.h"
 #include "ui/Navigator.h"
 #include "unit/imaging/TestImages.h"
 #include "unit/store/OfficeFixture.h"
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
 #include <QLineEdit>
@@ -67,8 +69,21 @@ protected:
             timerRanDuringCapture = dm->Timer.isActive();
             if (writeDocumentOnCapture)
                 writeCard(work);
+            if (rewriteSameDocument) {
+                // What a viewer that copies the document back does: the same bytes with a new time.
+                QFile file(work);
+                ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+                const QByteArray bytes = file.readAll();
+                file.seek(0);
+                file.write(bytes);
+                file.setFileTime(QDateTime::currentDateTime().addSecs(5), QFileDevice::FileModificationTime);
+            }
         };
-        services.showAnswer = [this](const QString &image) { shownAnswers << image; };
+        services.showAnswer = [this](const QString &image) {
+            shownAnswers << image;
+            QFile copy(image);
+            answerBytes << (copy.open(QIODevice::ReadOnly) ? copy.readAll() : QByteArray());
+        };
         window = std::make_unique<TFped>(*dm, ui, services);
         window->show();
         ui.clearRecord();
@@ -95,6 +110,11 @@ protected:
     }
 
     QString path(const QString &name) const { return QDir(QString::fromStdString(dir.path().string())).filePath(name); }
+    // A scratch copy of this station's.
+    QString scratch(const QString &name) const
+    {
+        return QDir(os::StationScratch::folder(path(QString()))).filePath(name);
+    }
     bool fileExists(const QString &name) const { return !name.isEmpty() && exists(name.toStdString()); }
 
     static void writeCard(const QString &file)
@@ -157,7 +177,9 @@ protected:
     bool timerRanDuringCapture = false;
     bool writeCardOnCapture = true;
     bool writeDocumentOnCapture = true;
+    bool rewriteSameDocument = false;
     QStringList shownAnswers;
+    QList<QByteArray> answerBytes;
 };
 
 TEST_F(OfficialWindowsTest, EnterSaveCaptureCardAndDocumentsAndSaveAgain)
@@ -196,9 +218,9 @@ TEST_F(OfficialWindowsTest, EnterSaveCaptureCardAndDocumentsAndSaveAgain)
     // A second capture gets a copy of the saved card; closing without a change leaves browse.
     writeCardOnCapture = false;
     click("btDactilares");
-    EXPECT_EQ(lastCard.loadedImage, path("2.tif"));
+    EXPECT_EQ(lastCard.loadedImage, scratch("2.tif"));
     EXPECT_EQ(ped.state(), store::DatasetState::Browse);
-    EXPECT_FALSE(exists("2.tif"));
+    EXPECT_FALSE(QFileInfo::exists(scratch("2.tif")));
 
     // The documentation: written by the documentation window, moved into the request's file on save.
     click("btDocumentacion");
@@ -212,8 +234,10 @@ TEST_F(OfficialWindowsTest, EnterSaveCaptureCardAndDocumentsAndSaveAgain)
     EXPECT_FALSE(exists("docu.tif"));
     EXPECT_FALSE(exists("3.tif"));
 
-    // Opening the documentation again and closing it unchanged leaves the record as it was.
+    // Opening the documentation again and closing it unchanged leaves the record as it was, even when the
+    // document came back with a new modification time.
     writeDocumentOnCapture = false;
+    rewriteSameDocument = true;
     click("btDocumentacion");
     EXPECT_EQ(ped.state(), store::DatasetState::Browse);
     EXPECT_TRUE(ui.shownNothing());
@@ -410,9 +434,8 @@ TEST_F(OfficialWindowsTest, ControlsFollowTheSettingsAndHooks)
     setRequest("B_RESP", QByteArray("answer image"));
     click("btContestacion");
     ASSERT_EQ(shownAnswers.size(), 1);
-    QFile copy(shownAnswers.front());
-    ASSERT_TRUE(copy.open(QIODevice::ReadOnly));
-    EXPECT_EQ(copy.readAll(), "answer image");
+    EXPECT_EQ(answerBytes.front(), "answer image");
+    EXPECT_FALSE(QFileInfo::exists(shownAnswers.front())); // the copy goes once the viewer is closed
     // A rejected request shows the reason kept with it.
     setRequest("C_EST", "R");
     setRequest("X_RECHAZO", "FALTA FICHA");

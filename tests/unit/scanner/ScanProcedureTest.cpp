@@ -56,7 +56,7 @@ class PictureChooser : public ScannerInterface
 {
 public:
     explicit PictureChooser(QString picture) : m_picture(std::move(picture)) {}
-    bool edit(tav::scanner::SaneScanner &scanner) override
+    bool edit(tav::scanner::SaneScanner &scanner, ScanProfile &) override
     {
         ++calls;
         return !m_picture.isEmpty() && scanner.setOption(QStringLiteral("test-picture"), m_picture);
