@@ -6,7 +6,7 @@ set -euo pipefail
 PACKAGES=(
   build-essential cmake ninja-build pkg-config git
   qt6-base-dev qt6-base-dev-tools qt6-httpserver-dev qt6-websockets-dev libqt6sql6-sqlite
-  libtiff-dev libjpeg-dev libzip-dev libsane-dev sane-utils libzint-dev libleptonica-dev
+  libtiff-dev libjpeg-dev libzip-dev libsane-dev sane-utils libzint-dev libleptonica-dev libpng-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   poppler-utils fonts-dejavu-core fonts-liberation xauth xvfb
   python3-dbfread hyperfine

@@ -1,0 +1,119 @@
+// Agreement of our NFIQ rating with NIST's own software on NIST's reference finger images: for each
+// image our features and level beside NIST's, then the confusion table of levels and the differences
+// feature by feature.
+//   nfiq_report [FIXTURES_DIR]   (default: the shared fixtures' nfiq folder; reads features.tsv there)
+
+#include "FingerImageFile.h"
+
+#include "platform/quality/Nfiq.h"
+#include "platform/quality/NfiqFeatures.h"
+
+#include <array>
+#include <cmath>
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+struct Reference
+{
+    std::string name;
+    bool hasFeatures = false;
+    tav::quality::Features features{};
+    int level = 0;
+};
+
+std::vector<Reference> readReference(const std::string &file)
+{
+    std::vector<Reference> refs;
+    std::ifstream in(file);
+    std::string line;
+    while (std::getline(in, line)) {
+        if (line.empty() || line[0] == '#')
+            continue;
+        std::istringstream fields(line);
+        std::vector<std::string> cols;
+        std::string c;
+        while (std::getline(fields, c, '\t'))
+            cols.push_back(c);
+        if (cols.size() < 16)
+            continue;
+        Reference r;
+        r.name = cols[0];
+        r.hasFeatures = cols[3] != "-";
+        for (std::size_t i = 0; i < 11 && r.hasFeatures; ++i)
+            r.features[i] = std::stod(cols[3 + i]);
+        r.level = std::stoi(cols[14]);
+        refs.push_back(r);
+    }
+    return refs;
+}
+
+const char *const kNames[11] = {"fg", "min", ">.5", ">.6", ">.7", ">.8", ">.9", "q1", "q2", "q3", "q4"};
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    const std::string dir = argc > 1 ? argv[1] : std::string(TAV_FIXTURES_DIR) + "/nfiq";
+    const std::vector<Reference> refs = readReference(dir + "/features.tsv");
+    if (refs.empty()) {
+        std::fprintf(stderr, "No se encuentra %s/features.tsv\n", dir.c_str());
+        return 1;
+    }
+    std::array<std::array<int, 5>, 5> confusion{};
+    int same = 0, twoApart = 0;
+    std::array<double, 11> sumAbsRel{};
+    int withFeatures = 0, fgWithin2 = 0, minWithin10 = 0;
+    std::printf("%-10s %5s %5s  ", "image", "NIST", "ours");
+    for (const char *n : kNames)
+        std::printf("%14s ", n);
+    std::printf("\n");
+    for (const Reference &ref : refs) {
+        const tav::bmp::GreyImage img = tav::fingertool::loadGreyImage(dir + "/" + ref.name + ".png");
+        const tav::quality::Rating r = tav::quality::rate(img.pixels, img.width, img.height);
+        ++confusion[static_cast<std::size_t>(ref.level - 1)][static_cast<std::size_t>(r.level - 1)];
+        same += r.level == ref.level;
+        twoApart += std::abs(r.level - ref.level) >= 2;
+        std::printf("%-10s %5d %4d%s  ", ref.name.c_str(), ref.level, r.level, r.status ? "*" : " ");
+        for (std::size_t i = 0; i < 11; ++i) {
+            char ours[16], theirs[16];
+            if (i < 7) {
+                std::snprintf(ours, sizeof ours, "%d", static_cast<int>(r.features[i]));
+                std::snprintf(theirs, sizeof theirs, "%d", static_cast<int>(ref.features[i]));
+            } else {
+                std::snprintf(ours, sizeof ours, "%.3f", r.features[i]);
+                std::snprintf(theirs, sizeof theirs, "%.3f", ref.features[i]);
+            }
+            std::printf("%6s/%-7s ", ours, ref.hasFeatures ? theirs : "-");
+        }
+        std::printf("\n");
+        if (!ref.hasFeatures)
+            continue;
+        ++withFeatures;
+        for (std::size_t i = 0; i < 11; ++i) {
+            const double denom = std::max(1e-9, std::abs(ref.features[i]));
+            sumAbsRel[i] += std::abs(r.features[i] - ref.features[i]) / (i < 7 ? std::max(1.0, denom) : 1.0);
+        }
+        fgWithin2 += std::abs(r.features[0] - ref.features[0]) <= 0.02 * ref.features[0];
+        minWithin10 += std::abs(r.features[1] - ref.features[1]) <= 0.10 * ref.features[1];
+    }
+    std::printf("\nConfusion (rows NIST level 1..5, columns our level 1..5):\n");
+    for (std::size_t i = 0; i < 5; ++i) {
+        std::printf("  NIST %zu:", i + 1);
+        for (std::size_t j = 0; j < 5; ++j)
+            std::printf(" %3d", confusion[i][j]);
+        std::printf("\n");
+    }
+    std::printf("Same level: %d of %zu; two or more levels apart: %d\n", same, refs.size(), twoApart);
+    std::printf("Foreground within 2%%: %d of %d; minutiae within 10%%: %d of %d\n", fgWithin2, withFeatures,
+                minWithin10, withFeatures);
+    std::printf("Mean difference per feature (counts: relative; fractions: absolute):\n ");
+    for (std::size_t i = 0; i < 11; ++i)
+        std::printf(" %s %.3f", kNames[i], sumAbsRel[i] / std::max(1, withFeatures));
+    std::printf("\n");
+    return 0;
+}

@@ -1,0 +1,311 @@
+#include "platform/quality/Minutiae.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+
+namespace tav::quality {
+
+namespace {
+
+constexpr int kDuplicateDistance = 6; // the same minutia seen by both scans
+constexpr int kIslandArea = 120;      // a ridge fragment this small is an island (two false endings)
+constexpr int kLakeArea = 120;        // an enclosed valley this small is a lake or a hole
+constexpr int kInvalidMargin = 6;     // pixels kept clear of unusable blocks and of the image's edge
+constexpr int kHookDistance = 8;      // ending and bifurcation this close: a spur on a ridge side
+constexpr int kOverlapDistance = 8;   // two endings facing each other across a break
+constexpr int kStatRadius = 11;       // neighbourhood of the reliability's grey statistics
+
+struct Pair
+{
+    int a = 0; // top (or left) pixel, 1 ridge
+    int b = 0; // bottom (or right) pixel
+    bool operator==(const Pair &) const = default;
+};
+
+// One pattern match on a pair of lines: the middle run [start, end] of unequal pairs.
+struct RunMatch
+{
+    int start = 0;
+    int end = 0;
+    bool bifurcation = false;
+    bool ridgeOnFirstLine = false; // the middle pairs are (ridge, valley)
+};
+
+// The ten patterns: a run of unequal pairs (ridge over valley, or valley over ridge) bounded on both
+// sides by pairs in which the run's feature line has the other colour. A ridge ending: a ridge run whose
+// other line is valley, bounded by valley pairs. A bifurcation (a valley ending into a ridge): a valley
+// run bounded by ridge on its own line, the other line ridge or valley at each end.
+template <typename PairAt> void scanLine(int length, PairAt pairAt, std::vector<RunMatch> &out)
+{
+    int x = 1;
+    while (x < length - 1) {
+        const Pair p = pairAt(x);
+        if (p.a == p.b) {
+            ++x;
+            continue;
+        }
+        int end = x;
+        while (end + 1 < length && pairAt(end + 1) == p)
+            ++end;
+        if (end + 1 >= length)
+            break;
+        const Pair first = pairAt(x - 1), last = pairAt(end + 1);
+        const bool ridgeOnFirst = p.a == 1;
+        // Feature line: the one holding the ridge for endings; the one holding the valley for bifurcations.
+        const int fFirst = ridgeOnFirst ? first.a : first.b, fLast = ridgeOnFirst ? last.a : last.b;
+        const int oFirst = ridgeOnFirst ? first.b : first.a, oLast = ridgeOnFirst ? last.b : last.a;
+        const int vFirst = ridgeOnFirst ? first.b : first.a, vLast = ridgeOnFirst ? last.b : last.a; // valley line
+        if (fFirst == 0 && fLast == 0 && oFirst == 0 && oLast == 0)
+            out.push_back({x, end, false, ridgeOnFirst});
+        else if (vFirst == 1 && vLast == 1)
+            out.push_back({x, end, true, ridgeOnFirst});
+        x = end + 1;
+    }
+}
+
+void addCandidate(std::vector<Minutia> &list, const Minutia &m)
+{
+    for (const Minutia &o : list)
+        if (o.bifurcation == m.bifurcation && std::abs(o.x - m.x) <= kDuplicateDistance &&
+            std::abs(o.y - m.y) <= kDuplicateDistance && (o.dx * m.dx + o.dy * m.dy) > 0)
+            return;
+    list.push_back(m);
+}
+
+// Ridge flow of direction d as a unit vector, turned to point into the half-plane of (hx, hy).
+void flowTowards(int d, double hx, double hy, double &dx, double &dy)
+{
+    const double a = d * std::numbers::pi / kDirections;
+    dx = std::cos(a);
+    dy = std::sin(a);
+    if (dx * hx + dy * hy < 0) {
+        dx = -dx;
+        dy = -dy;
+    }
+}
+
+} // namespace
+
+std::vector<Minutia> detectMinutiae(const BinaryImage &image, const BlockMaps &maps)
+{
+    std::vector<Minutia> found;
+    std::vector<RunMatch> runs;
+    const int w = image.width, h = image.height;
+    auto blockOf = [&](int x, int y) { return maps.at(x / kBlockSize, y / kBlockSize); };
+    // Row pairs: accepted where the flow is within 45 degrees of vertical (or turns sharply).
+    for (int y = 0; y + 1 < h; ++y) {
+        runs.clear();
+        scanLine(
+            w,
+            [&](int x) {
+                return Pair{image.at(x, y), image.at(x, y + 1)};
+            },
+            runs);
+        for (const RunMatch &r : runs) {
+            const int x = (r.start + r.end) / 2;
+            // The minutia lies on the ridge pixel of the pair.
+            const int my = r.ridgeOnFirstLine ? y : y + 1;
+            const std::size_t b = blockOf(x, my);
+            const int d = maps.direction[b];
+            if (d == kInvalidDirection)
+                continue;
+            if (!maps.highCurvature[b] && (d < 4 || d > 12))
+                continue;
+            // The ridge of an ending continues on the ridge line's side; the valley of a bifurcation on the other.
+            const double side = (r.ridgeOnFirstLine != r.bifurcation) ? -1.0 : 1.0;
+            Minutia m;
+            m.x = x;
+            m.y = my;
+            m.bifurcation = r.bifurcation;
+            flowTowards(d, 0, side, m.dx, m.dy);
+            addCandidate(found, m);
+        }
+    }
+    // Column pairs: where the flow is within 45 degrees of horizontal.
+    for (int x = 0; x + 1 < w; ++x) {
+        runs.clear();
+        scanLine(
+            h,
+            [&](int y) {
+                return Pair{image.at(x, y), image.at(x + 1, y)};
+            },
+            runs);
+        for (const RunMatch &r : runs) {
+            const int y = (r.start + r.end) / 2;
+            const int mx = r.ridgeOnFirstLine ? x : x + 1;
+            const std::size_t b = blockOf(mx, y);
+            const int d = maps.direction[b];
+            if (d == kInvalidDirection)
+                continue;
+            if (!maps.highCurvature[b] && d > 4 && d < 12)
+                continue;
+            const double side = (r.ridgeOnFirstLine != r.bifurcation) ? -1.0 : 1.0;
+            Minutia m;
+            m.x = mx;
+            m.y = y;
+            m.bifurcation = r.bifurcation;
+            flowTowards(d, side, 0, m.dx, m.dy);
+            addCandidate(found, m);
+        }
+    }
+    return found;
+}
+
+void removeIslandsAndLakes(std::vector<Minutia> &minutiae, const BinaryImage &image)
+{
+    // Label 8-connected ridge components and 4-connected valley components, noting each one's area and
+    // whether it reaches the image's edge.
+    const int w = image.width, h = image.height;
+    const std::size_t n = static_cast<std::size_t>(w) * static_cast<std::size_t>(h);
+    std::vector<int> label(n, -1);
+    std::vector<int> area;
+    std::vector<std::uint8_t> touchesEdge;
+    std::vector<std::size_t> stack;
+    for (std::size_t start = 0; start < n; ++start) {
+        if (label[start] >= 0)
+            continue;
+        const int colour = image.pixels[start];
+        const int id = static_cast<int>(area.size());
+        area.push_back(0);
+        touchesEdge.push_back(0);
+        label[start] = id;
+        stack.push_back(start);
+        while (!stack.empty()) {
+            const std::size_t p = stack.back();
+            stack.pop_back();
+            ++area.back();
+            const int x = static_cast<int>(p % static_cast<std::size_t>(w));
+            const int y = static_cast<int>(p / static_cast<std::size_t>(w));
+            if (x == 0 || y == 0 || x == w - 1 || y == h - 1)
+                touchesEdge.back() = 1;
+            for (int dy = -1; dy <= 1; ++dy)
+                for (int dx = -1; dx <= 1; ++dx) {
+                    if ((dx == 0 && dy == 0) || (colour == 0 && dx != 0 && dy != 0))
+                        continue;
+                    const int nx = x + dx, ny = y + dy;
+                    if (nx < 0 || ny < 0 || nx >= w || ny >= h)
+                        continue;
+                    const std::size_t q =
+                        static_cast<std::size_t>(ny) * static_cast<std::size_t>(w) + static_cast<std::size_t>(nx);
+                    if (label[q] < 0 && image.pixels[q] == colour) {
+                        label[q] = id;
+                        stack.push_back(q);
+                    }
+                }
+        }
+    }
+    auto componentAt = [&](int x, int y) {
+        return label[static_cast<std::size_t>(y) * static_cast<std::size_t>(w) + static_cast<std::size_t>(x)];
+    };
+    std::erase_if(minutiae, [&](const Minutia &m) {
+        if (!m.bifurcation) {
+            const int c = componentAt(m.x, m.y);
+            return area[static_cast<std::size_t>(c)] < kIslandArea && !touchesEdge[static_cast<std::size_t>(c)];
+        }
+        // The valley of a bifurcation starts next to its point, on the feature side.
+        for (int step = 1; step <= 3; ++step) {
+            const int vx = m.x + static_cast<int>(std::lround(m.dx * step));
+            const int vy = m.y + static_cast<int>(std::lround(m.dy * step));
+            if (vx < 0 || vy < 0 || vx >= w || vy >= h)
+                return false;
+            if (image.at(vx, vy) == 0) {
+                const int c = componentAt(vx, vy);
+                return area[static_cast<std::size_t>(c)] < kLakeArea && !touchesEdge[static_cast<std::size_t>(c)];
+            }
+        }
+        return false;
+    });
+}
+
+void removeNearInvalidBlocks(std::vector<Minutia> &minutiae, const BlockMaps &maps,
+                             std::span<const std::uint8_t> quality)
+{
+    auto unusable = [&](int x, int y) {
+        if (x < 0 || y < 0)
+            return true;
+        const int bx = x / kBlockSize, by = y / kBlockSize;
+        if (!maps.inside(bx, by))
+            return true;
+        const std::size_t i = maps.at(bx, by);
+        return quality[i] == 0 || maps.direction[i] == kInvalidDirection;
+    };
+    std::erase_if(minutiae, [&](const Minutia &m) {
+        for (int dy = -kInvalidMargin; dy <= kInvalidMargin; dy += kInvalidMargin)
+            for (int dx = -kInvalidMargin; dx <= kInvalidMargin; dx += kInvalidMargin)
+                if (unusable(m.x + dx, m.y + dy))
+                    return true;
+        // An ending whose ridge stops because the print stops points into an unusable block.
+        const int px = m.x - static_cast<int>(std::lround(m.dx * 2 * kInvalidMargin));
+        const int py = m.y - static_cast<int>(std::lround(m.dy * 2 * kInvalidMargin));
+        return unusable(px, py);
+    });
+}
+
+void removeHooksAndOverlaps(std::vector<Minutia> &minutiae)
+{
+    std::vector<std::uint8_t> drop(minutiae.size(), 0);
+    for (std::size_t i = 0; i < minutiae.size(); ++i)
+        for (std::size_t j = i + 1; j < minutiae.size(); ++j) {
+            const Minutia &a = minutiae[i], &b = minutiae[j];
+            const double dist = std::hypot(a.x - b.x, a.y - b.y);
+            const double cosAngle = a.dx * b.dx + a.dy * b.dy;
+            if (a.bifurcation != b.bifurcation && dist <= kHookDistance) {
+                drop[i] = drop[j] = 1; // a spur: an ending next to the bifurcation it sprouts from
+            } else if (!a.bifurcation && !b.bifurcation && dist <= kOverlapDistance && cosAngle < -0.5) {
+                drop[i] = drop[j] = 1; // a broken ridge: two endings facing each other
+            }
+        }
+    std::size_t k = 0;
+    std::erase_if(minutiae, [&](const Minutia &) { return drop[k++] != 0; });
+}
+
+double minutiaReliability(int blockQuality, double greyStdDev)
+{
+    const double f = std::min(1.0, greyStdDev / 64.0);
+    switch (blockQuality) {
+    case 4:
+        return 0.50 + 0.49 * f;
+    case 3:
+        return 0.25 + 0.24 * f;
+    case 2:
+        return 0.10 + 0.14 * f;
+    case 1:
+        return 0.05 + 0.04 * f;
+    default:
+        return 0.01;
+    }
+}
+
+void assignReliability(std::vector<Minutia> &minutiae, std::span<const std::uint8_t> grey, int width, int height,
+                       const BlockMaps &maps, std::span<const std::uint8_t> quality)
+{
+    for (Minutia &m : minutiae) {
+        double sum = 0, sum2 = 0;
+        int n = 0;
+        for (int y = std::max(0, m.y - kStatRadius); y <= std::min(height - 1, m.y + kStatRadius); ++y)
+            for (int x = std::max(0, m.x - kStatRadius); x <= std::min(width - 1, m.x + kStatRadius); ++x) {
+                const double v =
+                    grey[static_cast<std::size_t>(y) * static_cast<std::size_t>(width) + static_cast<std::size_t>(x)];
+                sum += v;
+                sum2 += v * v;
+                ++n;
+            }
+        const double mean = n ? sum / n : 0;
+        const double sd = n ? std::sqrt(std::max(0.0, sum2 / n - mean * mean)) : 0;
+        m.reliability = minutiaReliability(quality[maps.at(m.x / kBlockSize, m.y / kBlockSize)], sd);
+    }
+}
+
+std::vector<Minutia> findMinutiae(const BinaryImage &image, std::span<const std::uint8_t> grey, const BlockMaps &maps,
+                                  std::span<const std::uint8_t> quality)
+{
+    std::vector<Minutia> minutiae = detectMinutiae(image, maps);
+    removeIslandsAndLakes(minutiae, image);
+    removeNearInvalidBlocks(minutiae, maps, quality);
+    removeHooksAndOverlaps(minutiae);
+    assignReliability(minutiae, grey, image.width, image.height, maps, quality);
+    return minutiae;
+}
+
+} // namespace tav::quality
