@@ -9,7 +9,7 @@ PACKAGES=(
   libtiff-dev libjpeg-dev libzip-dev libsane-dev sane-utils libzint-dev libleptonica-dev libpng-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   poppler-utils fonts-dejavu-core fonts-liberation xauth xvfb
-  python3-dbfread hyperfine
+  python3-dbfread hyperfine qt6-translations-l10n
   clang-format clang-tidy
 )
 

@@ -21,10 +21,10 @@ OfficeInstaller::OfficeInstaller(std::filesystem::path dataDir) : m_dataDir(std:
 std::filesystem::path OfficeInstaller::findDataDir(const std::filesystem::path &programDir)
 {
     std::error_code ec;
-    std::vector<std::filesystem::path> candidates{programDir / "data"};
-#ifdef TAV_SOURCE_DATA_DIR
-    candidates.emplace_back(TAV_SOURCE_DATA_DIR);
-#endif
+    // Beside the program, or where an installation puts it (<prefix>/bin and <prefix>/share/tavregional);
+    // a build tree has the same layout.
+    const std::vector<std::filesystem::path> candidates{programDir / "data",
+                                                        programDir.parent_path() / "share" / "tavregional" / "data"};
     for (const auto &c : candidates)
         if (std::filesystem::is_directory(c / "tables", ec))
             return c;

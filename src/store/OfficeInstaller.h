@@ -18,8 +18,9 @@ public:
     // the office, so nothing an office has is overwritten. Throws StorageError with the reason.
     void createOffice(const std::filesystem::path &dir) const;
 
-    // Where the installation data is for a program at `programDir`: "<programDir>/data", the source tree's
-    // data folder of a development build, or empty when neither exists.
+    // Where the installation data is for a program at `programDir`: "<programDir>/data", or
+    // "<programDir>/../share/tavregional/data" as installed (and as a build tree links it), or empty
+    // when neither exists.
     static std::filesystem::path findDataDir(const std::filesystem::path &programDir);
 
 private:

@@ -21,7 +21,7 @@ private:
     std::filesystem::path m_path;
 };
 
-// The shared sample files folder, or an empty path when it is absent (tests then skip).
+// The project's test data folder (tests/fixtures), or an empty path when it is absent.
 std::filesystem::path fixturesDir();
 
 } // namespace tav::test

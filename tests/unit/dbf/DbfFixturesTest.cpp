@@ -93,7 +93,7 @@ std::filesystem::path fixture(const std::string &rel)
 TEST(DbfFixtures, TablesFromOtherProgramsReadAsDbfreadReadsThem)
 {
     if (tav::test::fixturesDir().empty())
-        GTEST_SKIP() << "shared fixtures folder absent";
+        FAIL() << "test fixtures folder absent";
     if (!haveOracle())
         GTEST_SKIP() << "python3-dbfread is not installed";
     for (const char *rel : {"infused/dbase_83.dbf", "infused/dbase_8b.dbf", "dans_dbase4/MEMOTEST.DBF",
@@ -108,7 +108,7 @@ TEST(DbfFixtures, TablesFromOtherProgramsReadAsDbfreadReadsThem)
 TEST(DbfFixtures, DetailsOtherReadersGetWrong)
 {
     if (tav::test::fixturesDir().empty())
-        GTEST_SKIP() << "shared fixtures folder absent";
+        FAIL() << "test fixtures folder absent";
     {
         // dBASE IV memo lengths include the 8-byte block header; this memo runs over a block boundary and is
         // followed by leftover bytes of an older memo that must not be read.

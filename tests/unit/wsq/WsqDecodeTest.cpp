@@ -21,7 +21,7 @@ std::filesystem::path wsqFixtures()
 
 #define REQUIRE_FIXTURES()                                                                                             \
     if (wsqFixtures().empty() || !std::filesystem::exists(wsqFixtures()))                                              \
-    GTEST_SKIP() << "WSQ reference images not found (shared fixtures folder absent)"
+    FAIL() << "WSQ reference images not found in tests/fixtures/wsq"
 
 std::vector<std::string> referenceFiles()
 {
@@ -41,7 +41,7 @@ TEST(WsqDecode, MatchesNistReferenceDecodings)
 {
     REQUIRE_FIXTURES();
     const auto names = referenceFiles();
-    ASSERT_GE(names.size(), 22u);
+    ASSERT_GE(names.size(), 5u);
     for (const std::string &name : names) {
         SCOPED_TRACE(name);
         const DecodedImage img = decode(readAll(wsqFixtures() / (name + ".wsq")));

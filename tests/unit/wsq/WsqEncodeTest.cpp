@@ -18,8 +18,8 @@ TEST(WsqEncode, MatchesNistReferenceSizeAndQuality)
 {
     const std::filesystem::path dir = tav::test::fixturesDir();
     if (dir.empty() || !std::filesystem::exists(dir / "wsq"))
-        GTEST_SKIP() << "WSQ reference images not found (shared fixtures folder absent)";
-    for (const char *name : {"a001", "b158", "cmp00009", "cmp00010", "cmp00013", "cmp00014", "cmp00015", "cmp00016"}) {
+        FAIL() << "WSQ reference images not found in tests/fixtures/wsq";
+    for (const char *name : {"cmp00010", "cmp00014"}) {
         SCOPED_TRACE(name);
         const test::Pgm original = readPgm(dir / "wsq" / (std::string(name) + ".pgm"));
         const test::Pgm nistDecoded = readPgm(dir / "wsq" / (std::string(name) + "_75_ref.pgm"));
