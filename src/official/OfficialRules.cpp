@@ -37,6 +37,7 @@ OfficialRules::OfficialRules(store::Tdm &dm) : m_dm(dm)
     dm.org->beforeDelete = [this](Dataset &d) { BeforeDelete(d); };
     dm.sup->beforeInsert = [this](Dataset &d) { supBeforeInsert(d); };
     dm.sup->beforePost = [this](Dataset &d) { supBeforePost(d); };
+    dm.sup->beforeDelete = [this](Dataset &d) { supBeforeDelete(d); };
     dm.tdel->onFilterRecord = [this](Dataset &d) { return tdelFilterRecord(d); };
 }
 
@@ -122,6 +123,11 @@ void OfficialRules::pedBeforePost(Dataset &ped)
         const QDate birth = ped[QStringLiteral("F_NAC")].asDate();
         if (birth.year() < 1900) {
             m_dm.ui().message(QStringLiteral("La Fecha de Nacimiento debe ser mayor a 1900"), ui::Ui::warningTitle());
+            throw Abort{};
+        }
+        // A date still to come would count as a newborn and pass as "under 16" with the mark set.
+        if (birth > m_dm.clock().today()) {
+            m_dm.ui().message(futureBirthMessage(), ui::Ui::warningTitle());
             throw Abort{};
         }
         const int age = ageInYears(birth, m_dm.clock().today());
@@ -211,8 +217,31 @@ void OfficialRules::orgBeforePost(Dataset &org)
     for (const auto &[name, label] : required)
         if (m_dm.isMissing(org[QString::fromLatin1(name)], QString::fromUtf8(label)))
             throw Abort{};
-    if (org.state() == store::DatasetState::Insert && !m_dm.assignNumber(org, QStringLiteral("C_ORG")))
-        throw Abort{};
+    store::Field &code = org[QStringLiteral("C_ORG")];
+    if (org.state() != store::DatasetState::Insert) {
+        // Requests name their organisation by its code: a saved code never changes, or they would
+        // silently name another one.
+        const QVariantList stored = org.storedValues();
+        const QVariant was = stored.value(code.index());
+        if (!stored.isEmpty() && code.value() != was) {
+            m_dm.ui().message(orgCodeFixedMessage(), ui::Ui::warningTitle());
+            code.setValue(was);
+            throw Abort{};
+        }
+        return;
+    }
+    // A new organisation takes the sequence's next number, skipping numbers already in the table (an
+    // office whose sequence fell behind its organisations must not get two with one code).
+    for (int attempt = 0; attempt < 1000; ++attempt) {
+        if (!m_dm.assignNumber(org, QStringLiteral("C_ORG")))
+            throw Abort{};
+        if (org.lookupValue(QStringLiteral("C_ORG"), code.value(), QStringLiteral("C_ORG")).isNull())
+            return;
+    }
+    m_dm.ui().message(QStringLiteral("No se pudo asignar un código libre al organismo.\rRevise la numeración "
+                                     "de organismos en la configuración."),
+                      ui::Ui::errorTitle());
+    throw Abort{};
 }
 
 void OfficialRules::supBeforeInsert(Dataset &)
@@ -245,6 +274,24 @@ void OfficialRules::supBeforePost(Dataset &sup)
     const QVariant org = m_dm.ped->field(QStringLiteral("C_ORG")).value();
     sup[QStringLiteral("C_PROV")].setValue(
         org.isNull() ? QVariant() : m_dm.org->lookupValue(QStringLiteral("C_ORG"), org, QStringLiteral("C_PROV")));
+}
+
+bool OfficialRules::requestLocked(const Dataset &ped)
+{
+    return ped.isActive() && !ped.isEmpty() && ped.field(QStringLiteral("M_ENVIADO")).asBoolean() &&
+           ped.field(QStringLiteral("C_EST")).asString() != QLatin1String("R");
+}
+
+void OfficialRules::supBeforeDelete(Dataset &)
+{
+    // An alias belongs to its request: it goes only with the person's consent, and never from a
+    // request that was sent and not rejected.
+    if (requestLocked(*m_dm.ped)) {
+        m_dm.ui().message(sentAliasMessage(), ui::Ui::warningTitle());
+        throw Abort{};
+    }
+    if (!m_dm.ui().confirm(QStringLiteral("¿Está seguro que desea eliminar este supuesto?")))
+        throw Abort{};
 }
 
 bool OfficialRules::tdelFilterRecord(Dataset &tdel)

@@ -156,10 +156,12 @@ UserAdmin::UserAdmin(store::Tdm &dm) : m_dm(dm) {}
 void UserAdmin::bindEvents(store::Tdm &dm)
 {
     dm.usu->beforePost = [&dm](store::Dataset &usu) {
-        const store::Field &login = usu.field(kLogin);
+        store::Field &login = usu.field(kLogin);
         if (dm.isMissing(login, QStringLiteral("Usuario")))
             throw store::Abort{};
-        const QString name = login.asString();
+        // The login window turns what is typed into lower case and matches names exactly: a name with
+        // capitals could never log in, so it is stored in lower case.
+        const QString name = login.asString().toLower();
         const store::RecNo self = usu.state() == store::DatasetState::Edit ? usu.currentRecNo() : 0;
         auto &source = usu.source();
         for (const store::KeyEntry &e : source.liveRecords()) {
@@ -170,6 +172,12 @@ void UserAdmin::bindEvents(store::Tdm &dm)
                 dm.ui().warning(QStringLiteral("Ya existe el usuario \"%1\"").arg(name));
                 throw store::Abort{};
             }
+        }
+        if (name != login.asString()) {
+            login.setValue(name);
+            dm.ui().information(QStringLiteral("El usuario se grabará como \"%1\":\rlos nombres de usuario se "
+                                               "escriben en minúsculas, como se ingresan al iniciar la sesión.")
+                                    .arg(name));
         }
     };
     // The navigator asks nothing before a deletion; a user is removed only after consent.

@@ -457,6 +457,13 @@ QVariantList Dataset::rowValues(int position)
     return withCalculated(m_source->read(m_rows[static_cast<size_t>(position)].recno));
 }
 
+QVariantList Dataset::storedValues()
+{
+    if (m_pos < 0 || m_pos >= recordCount() || m_state == DatasetState::Insert)
+        return {};
+    return withCalculated(m_source->read(m_rows[static_cast<size_t>(m_pos)].recno));
+}
+
 // Another record's stored values completed with its lookup and calculated fields, computed on a
 // scratch buffer so the current record stays as it is.
 QVariantList Dataset::withCalculated(const QVariantList &stored)

@@ -91,6 +91,9 @@ public:
     // and calculated, in field order) when a grid shows several of its columns.
     QVariant valueAt(int position, int fieldIndex);
     QVariantList rowValues(int position);
+    // The current record as it is stored (with its lookup and calculated fields), whatever an edit has
+    // changed in the buffer; empty while a new record is entered or when there is none.
+    QVariantList storedValues();
     RecNo currentRecNo() const;
 
     // Editing

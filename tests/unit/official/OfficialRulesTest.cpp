@@ -4,6 +4,8 @@
 #include "platform/imaging/ImageFile.h"
 #include "unit/imaging/TestImages.h"
 
+#include <algorithm>
+
 using namespace tav;
 using store::Dataset;
 using ui::Ui;
@@ -151,6 +153,10 @@ TEST_F(OfficialRulesTest, BirthDateAndPresumedAge)
         {{}, 15, true, {}},
         {{}, 100, true, byAge},
         {{}, 99, false, {}},
+        // A date still to come is refused, also for a minor (it would count as a newborn).
+        {QDate(2026, 12, 11), {}, true, official::OfficialRules::futureBirthMessage()},
+        {QDate(2030, 1, 1), {}, false, official::OfficialRules::futureBirthMessage()},
+        {QDate(2026, 12, 10), {}, true, {}},
     };
     for (const auto &c : cases) {
         Dataset &ped = newRequest();
@@ -324,6 +330,94 @@ TEST_F(OfficialRulesTest, OrganisationsRequiredFieldsAndNumbers)
     EXPECT_FALSE(org.remove());
     ui.answerNext(Ui::Yes);
     EXPECT_TRUE(org.remove());
+}
+
+TEST_F(OfficialRulesTest, AliasesGoOnlyWithConsentAndNeverFromASentRequest)
+{
+    Dataset &ped = newRequest();
+    ASSERT_TRUE(save());
+    Dataset &sup = *dm->sup;
+    for (const char *surname : {"LOPEZ", "PEREZ"}) {
+        sup.insert();
+        sup["X_APE1"].setValue(surname);
+        sup["X_NOM1"].setValue("JUAN");
+        ASSERT_TRUE(sup.post());
+    }
+    ASSERT_EQ(sup.recordCount(), 2);
+
+    ui.clearRecord();
+    ui.answerNext(Ui::No);
+    EXPECT_FALSE(sup.remove());
+    EXPECT_EQ(sup.recordCount(), 2);
+    EXPECT_TRUE(ui.shown({{"¿Está seguro que desea eliminar este supuesto?", "Confirmar"}}));
+    ui.answerNext(Ui::Yes);
+    EXPECT_TRUE(sup.remove());
+    EXPECT_EQ(sup.recordCount(), 1);
+
+    // Sent and not rejected: refused before any question.
+    ped.edit();
+    ped["M_ENVIADO"].setValue(true);
+    ped["C_EST"].setValue("E");
+    ASSERT_TRUE(save());
+    ui.clearRecord();
+    EXPECT_FALSE(sup.remove());
+    EXPECT_EQ(sup.recordCount(), 1);
+    EXPECT_TRUE(ui.shown({{official::OfficialRules::sentAliasMessage(), "Advertencia"}}));
+    // Rejected: it may be corrected again.
+    ped.edit();
+    ped["C_EST"].setValue("R");
+    ASSERT_TRUE(save());
+    ui.answerNext(Ui::Yes);
+    EXPECT_TRUE(sup.remove());
+    EXPECT_EQ(sup.recordCount(), 0);
+}
+
+TEST_F(OfficialRulesTest, OrganisationCodesNeverChangeNorRepeat)
+{
+    Dataset &org = *dm->org;
+    // An organisation stored with code 2 by an earlier program, ahead of the sequence (which gave 1).
+    auto rule = std::exchange(org.beforePost, nullptr);
+    org.insert();
+    for (auto [name, value] : std::initializer_list<std::pair<const char *, QVariant>>{{"C_ORG", 2},
+                                                                                       {"X_ORG", "FISCALIA 2"},
+                                                                                       {"X_DOM", "SAN MARTIN 10"},
+                                                                                       {"X_LOC", "SALTA"},
+                                                                                       {"C_PROV", 17},
+                                                                                       {"C_CODPOS", 4400}})
+        org[name].setValue(value);
+    ASSERT_TRUE(org.post());
+    org.beforePost = rule;
+
+    org.insert();
+    for (auto [name, value] : std::initializer_list<std::pair<const char *, QVariant>>{{"X_ORG", "FISCALIA 3"},
+                                                                                       {"X_DOM", "SAN MARTIN 12"},
+                                                                                       {"X_LOC", "SALTA"},
+                                                                                       {"C_PROV", 17},
+                                                                                       {"C_CODPOS", 4400}})
+        org[name].setValue(value);
+    dm->postConfirmed = true;
+    ASSERT_TRUE(org.post()) << ui.messageTexts().join(" | ").toStdString();
+    EXPECT_EQ(org["C_ORG"].asInteger(), 3) << "the sequence's 2 is taken: the next free number";
+    QList<int> codes;
+    for (int i = 0; i < org.recordCount(); ++i)
+        codes << org.valueAt(i, org["C_ORG"].index()).toInt();
+    std::sort(codes.begin(), codes.end());
+    EXPECT_EQ(codes, (QList<int>{1, 2, 3}));
+
+    // A saved code stays: requests name their organisation by it.
+    ASSERT_TRUE(org.locate("C_ORG", 1));
+    org.edit();
+    org["C_ORG"].setValue(2);
+    org["X_LOC"].setValue("JUJUY");
+    dm->postConfirmed = true;
+    ui.clearRecord();
+    EXPECT_FALSE(org.post());
+    EXPECT_TRUE(ui.shown({{official::OfficialRules::orgCodeFixedMessage(), "Advertencia"}}));
+    EXPECT_EQ(org["C_ORG"].asInteger(), 1) << "the stored code is back in the edit";
+    dm->postConfirmed = true;
+    EXPECT_TRUE(org.post()) << "the other changes save";
+    EXPECT_TRUE(org.locate("C_ORG", 1));
+    EXPECT_EQ(org["X_LOC"].asString(), "JUJUY");
 }
 
 TEST_F(OfficialRulesTest, OffenceFilterAndAnswerChecks)

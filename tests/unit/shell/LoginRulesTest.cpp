@@ -34,6 +34,13 @@ protected:
             dm->usu->field("C_CLAVE").setValue(text::fromCp1252(crypto::scramblePassword(password)));
         ASSERT_TRUE(dm->usu->post());
     }
+    // A row an earlier program stored with capitals (this program stores names in lower case).
+    void addLegacyUser(const QString &login)
+    {
+        auto rule = std::exchange(dm->usu->beforePost, nullptr);
+        addUser(login);
+        dm->usu->beforePost = rule;
+    }
 
     QByteArray storedPasswordOf(const QString &login)
     {
@@ -91,7 +98,7 @@ TEST_F(LoginRulesTest, ThirdFailureRefusesWithABeepAndStartingAgainResetsTheCoun
 
 TEST_F(LoginRulesTest, NamesMatchExactlySoCapitalsNeverLogIn)
 {
-    addUser("Pepe");
+    addLegacyUser("Pepe");
     LoginRules login(*dm, session);
     EXPECT_EQ(login.accept("pepe", "pepe"), LoginRules::Outcome::TryAgain);
     EXPECT_EQ(login.accept("", ""), LoginRules::Outcome::TryAgain) << "an empty name is nobody";
@@ -183,12 +190,31 @@ TEST_F(LoginRulesTest, ChangedPasswordIsStoredScrambledAndNeededAtTheNextLogin)
 
 TEST_F(LoginRulesTest, PasswordChangeOfAUserWithoutRowSaysSo)
 {
-    addUser("Pepe");
+    addLegacyUser("Pepe");
     session = {"pepe", "pepe"};
     ASSERT_TRUE(dm->usu->locate("C_LOGIN", "Pepe"));
     EXPECT_FALSE(PasswordChange(*dm, session).change("pepe", "nueva1", "nueva1"));
     EXPECT_TRUE(ui.shown({{"Error: usuario no encontrado", "Error"}}));
     EXPECT_TRUE(storedPasswordOf("Pepe").isEmpty()) << "a row differing only in case is left alone";
+}
+
+TEST_F(LoginRulesTest, NewUserNamesAreStoredInLowerCaseSoTheyCanLogIn)
+{
+    addUser("Pepe");
+    EXPECT_TRUE(ui.shown({{"El usuario se grabará como \"pepe\":\rlos nombres de usuario se escriben en minúsculas, "
+                           "como se ingresan al iniciar la sesión.",
+                           "Información"}}));
+    EXPECT_EQ(dm->usu->field("C_LOGIN").asString(), "pepe");
+    LoginRules login(*dm, session);
+    EXPECT_EQ(login.accept("pepe", "pepe"), LoginRules::Outcome::LoggedIn);
+
+    // The same name in other capitals is the same user.
+    ui.clearRecord();
+    dm->usu->insert();
+    dm->usu->field("C_LOGIN").setValue("PEPE");
+    EXPECT_FALSE(dm->usu->post());
+    EXPECT_TRUE(ui.shown({{"Ya existe el usuario \"pepe\"", "Advertencia"}}));
+    dm->usu->cancel();
 }
 
 TEST_F(LoginRulesTest, ClearingAPasswordMakesTheLoginNameThePasswordAgain)
