@@ -87,6 +87,9 @@ bool Application::create()
     createExchange();
     createOfficialWindows();
     wireCommands();
+    // Ending the program closes the request and organisation windows first (they are windows of their
+    // own, so Qt would wait for them); each asks about a pending edit and may keep the program running.
+    m_menu->beforeClose = [this] { return m_fped->close() && m_forg->close(); };
     connect(m_menu.get(), &shell::FMenu::closing, this, &Application::onClosing);
     return result == store::Tdm::StartResult::Ready;
 }
@@ -233,6 +236,8 @@ void Application::onClosing()
         m_ui->error(QString::fromUtf8(e.what()));
     }
     purgeWindow.close();
+    // Nothing else keeps the program: dialogs or tool windows still around end with it.
+    QTimer::singleShot(0, qApp, &QCoreApplication::quit);
 }
 
 } // namespace tav::app

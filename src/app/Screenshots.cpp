@@ -34,13 +34,24 @@ namespace tav::app {
 
 namespace {
 
-bool save(QWidget &w, const std::filesystem::path &outDir, const QString &name, QTextStream &out)
+bool grabTo(QWidget &w, const std::filesystem::path &outDir, const QString &name, QTextStream &out)
 {
-    w.show();
     QApplication::processEvents();
     const QString file = QString::fromStdString((outDir / name.toStdString()).string()) + QStringLiteral(".png");
     const bool ok = w.grab().save(file);
     out << (ok ? "  " : "  ERROR ") << file << Qt::endl;
+    return ok;
+}
+
+// The window at the size it opens with ("<name>.png") and at its minimum size ("<name>-min.png").
+bool save(QWidget &w, const std::filesystem::path &outDir, const QString &name, QTextStream &out)
+{
+    w.show();
+    bool ok = grabTo(w, outDir, name, out);
+    const QSize opened = w.size();
+    w.resize(1, 1); // as small as the window lets itself be made
+    ok = grabTo(w, outDir, name + QStringLiteral("-min"), out) && ok;
+    w.resize(opened);
     w.hide();
     return ok;
 }
@@ -116,6 +127,13 @@ int screenshotsJob(const std::filesystem::path &programDir, const std::filesyste
         failures += !save(fped, outDir, QStringLiteral("TFped"), out);
         official::TFOrg forg(dm, ui);
         failures += !save(forg, outDir, QStringLiteral("FOrg"), out);
+        // The request window's own dialogs, each at its own size.
+        fped.beforeModal = [&](QWidget *dialog) { failures += !save(*dialog, outDir, dialog->objectName(), out); };
+        fped.findRequest();
+        fped.aliases();
+        dm.ped->insert();
+        fped.chooseOffence();
+        dm.ped->cancel();
     }
     {
         // The capture windows with a generated card and a two-page document.

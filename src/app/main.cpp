@@ -12,10 +12,13 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFileInfo>
+#include <QLibraryInfo>
 #include <QLocale>
 #include <QMessageBox>
 #include <QTextStream>
 #include <QTimer>
+#include <QTranslator>
 
 #include <cstdio>
 #include <filesystem>
@@ -69,8 +72,13 @@ int main(int argc, char **argv)
     if (!job.isEmpty())
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
+    // The name only: a display name would be appended to every window title, message boxes included.
     QApplication::setApplicationName(QStringLiteral("TAV - Regional"));
-    QApplication::setApplicationDisplayName(QStringLiteral("TAV - Regional"));
+    // Qt's own dialogs and buttons (print, preview, file chooser, "Close") speak Spanish like the rest.
+    QTranslator qtSpanish;
+    if (qtSpanish.load(QLocale(QLocale::Spanish, QLocale::Argentina), QStringLiteral("qt"), QStringLiteral("_"),
+                       QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QCoreApplication::installTranslator(&qtSpanish);
     // Dates and numbers are written with explicit formats ("dd/MM/yyyy"); the rest follows no workstation locale.
     QLocale::setDefault(QLocale::c());
 
@@ -93,6 +101,9 @@ int main(int argc, char **argv)
         }
         return tav::app::initOfficeJob(jobArg.toStdString(), exeDir, out);
     }
+    // A folder given to a job is where the person typed the command, not the office directory.
+    if (job == QLatin1String("--screenshots") && !jobArg.isEmpty())
+        jobArg = QFileInfo(jobArg).absoluteFilePath();
     if (!std::filesystem::is_directory(programDir, ec)) {
         out << "No existe el directorio del programa: " << QString::fromStdString(programDir.string()) << Qt::endl;
         return 2;

@@ -57,10 +57,49 @@ bool sameContents(const QString &a, const QString &b)
 
 OfficialWindowRules::OfficialWindowRules(store::Tdm &dm, CaptureServices &services) : m_dm(dm), m_services(services) {}
 
+QString OfficialWindowRules::sentAliasMessage()
+{
+    return OfficialRules::sentAliasMessage();
+}
+
 bool OfficialWindowRules::requestLocked() const
 {
     const Dataset &ped = *m_dm.ped;
     return ped.field(QStringLiteral("M_ENVIADO")).asBoolean() && field(ped, "C_EST") != QLatin1String("R");
+}
+
+bool OfficialWindowRules::askToLeaveEdit(store::Tdm &dm, Dataset &table, const QString &question,
+                                         const std::function<bool()> &beforeSave)
+{
+    if (!table.isActive() || !table.isEditing())
+        return true;
+    if (!table.isModified()) {
+        table.cancel();
+        return true;
+    }
+    switch (dm.ui().message(question, Ui::confirmTitle(), Ui::Buttons::YesNoCancel, Ui::Icon::Question)) {
+    case Ui::Yes:
+        if (beforeSave && !beforeSave())
+            return false;
+        return table.post();
+    case Ui::No:
+        table.cancel();
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool OfficialWindowRules::leaveRequestEdit()
+{
+    return askToLeaveEdit(m_dm, *m_dm.ped, QStringLiteral("El pedido tiene cambios sin grabar.\r¿Desea grabarlos?"),
+                          [this] { return beforeRequestAction(Action::Post); });
+}
+
+bool OfficialWindowRules::leaveAliasEdit()
+{
+    return askToLeaveEdit(m_dm, *m_dm.sup, QStringLiteral("El supuesto tiene cambios sin grabar.\r¿Desea grabarlos?"),
+                          [this] { return beforeAliasAction(Action::Post); });
 }
 
 bool OfficialWindowRules::beforeRequestAction(Action action)
@@ -73,6 +112,10 @@ bool OfficialWindowRules::beforeRequestAction(Action action)
         m_dm.ui().message(sentRequestMessage(), applicationTitle());
         return false;
     }
+    // "−" on a request being entered would drop everything typed: only with the person's consent.
+    if (action == Action::Delete && m_dm.ped->state() == store::DatasetState::Insert && m_dm.ped->isModified() &&
+        !m_dm.ui().confirm(QStringLiteral("¿Desea descartar el pedido que está ingresando?")))
+        return false;
     m_dm.postConfirmed = action == Action::Post;
     return true;
 }
@@ -83,6 +126,9 @@ bool OfficialWindowRules::beforeAliasAction(Action action)
         m_dm.ui().message(sentAliasMessage(), applicationTitle());
         return false;
     }
+    if (action == Action::Delete && m_dm.sup->state() == store::DatasetState::Insert && m_dm.sup->isModified() &&
+        !m_dm.ui().confirm(QStringLiteral("¿Desea descartar el supuesto que está ingresando?")))
+        return false;
     m_dm.postConfirmed = action == Action::Post;
     return true;
 }
@@ -261,6 +307,11 @@ void OfficialWindowRules::organisationChosen()
 
 bool OfficialWindowRules::letterAllowed()
 {
+    // The letter is printed from the stored request: one still being entered has nothing stored yet.
+    if (m_dm.ped->state() == store::DatasetState::Insert) {
+        m_dm.ui().message(QStringLiteral("Debe grabar el pedido antes de visualizar el oficio"), applicationTitle());
+        return false;
+    }
     if (!m_dm.ped->field(QStringLiteral("X_APE1")).isNull() && !field(*m_dm.ped, "X_APE1").isEmpty())
         return true;
     m_dm.ui().message(QStringLiteral("Debe ingresar todos los datos antes de visualizar el oficio"),

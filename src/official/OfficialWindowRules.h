@@ -33,10 +33,7 @@ public:
     {
         return QStringLiteral("No se puede modificar un pedido que ya ha sido enviado");
     }
-    static QString sentAliasMessage()
-    {
-        return QStringLiteral("No se puede modificar un pedido que ya ha sido enviado. Excepto que este rechazado");
-    }
+    static QString sentAliasMessage();
     static QString nominativeMessage()
     {
         return QStringLiteral("Ud. a ingresado un pedido con carácter Nominativo (sin ficha),\rOmita el ingreso de la "
@@ -53,6 +50,16 @@ public:
 
     // A sent request that was not rejected cannot be changed.
     bool requestLocked() const;
+
+    // Before a window with a pending edit of `table` closes: an untouched record is dropped; a changed
+    // one is saved, discarded or kept as the person answers ("Sí" / "No" / "Cancelar"). False when
+    // the window must stay open (cancelled, or the save was refused). `beforeSave` runs just before the
+    // save, as the navigator's would (it may refuse it).
+    static bool askToLeaveEdit(store::Tdm &dm, store::Dataset &table, const QString &question,
+                               const std::function<bool()> &beforeSave);
+    // The request window and the aliases window closing.
+    bool leaveRequestEdit();
+    bool leaveAliasEdit();
 
     // "&Digitalizar Ficha" and "Documentación": the reception timer is stopped while they run.
     void captureCard();

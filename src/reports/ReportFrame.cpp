@@ -44,6 +44,14 @@ double ReportPainter::textWidth(const QString &text, const TextStyle &style)
     return QFontMetricsF(font(style), m_painter.device()).horizontalAdvance(text) / m_dpm;
 }
 
+double ReportPainter::textHeight(const QString &text, double widthMm, const TextStyle &style)
+{
+    const QRectF bounds =
+        QFontMetricsF(font(style), m_painter.device())
+            .boundingRect(QRectF(0, 0, widthMm * m_dpm, 1e6), static_cast<int>(style.align) | Qt::TextWordWrap, text);
+    return bounds.height() / m_dpm;
+}
+
 void ReportPainter::box(const QRectF &mm, double penPoints)
 {
     m_painter.save();

@@ -32,6 +32,8 @@ public:
     void text(const QRectF &mm, const QString &text, const TextStyle &style = {});
     // Width in millimetres the text takes in that style.
     double textWidth(const QString &text, const TextStyle &style = {});
+    // Height in millimetres the text takes in that style when it wraps at words within `widthMm`.
+    double textHeight(const QString &text, double widthMm, const TextStyle &style = {});
     void box(const QRectF &mm, double penPoints = 0.75);
     void fill(const QRectF &mm, const QColor &colour);
     void line(QPointF fromMm, QPointF toMm, double penPoints = 0.75, Qt::PenStyle style = Qt::SolidLine);

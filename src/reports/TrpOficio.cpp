@@ -18,9 +18,9 @@ QString joined(const QStringList &parts)
     return kept.join(QLatin1Char(' '));
 }
 
-QString number(const store::Field &f)
+QString number(const QVariant &v)
 {
-    return f.isNull() ? QString() : QString::number(std::llround(f.asFloat()));
+    return v.isNull() ? QString() : QString::number(std::llround(v.toDouble()));
 }
 
 } // namespace
@@ -28,7 +28,15 @@ QString number(const store::Field &f)
 OficioData OficioData::fromDm(store::Tdm &dm)
 {
     store::Dataset &ped = *dm.ped;
-    auto s = [&](const char *name) { return ped[QString::fromLatin1(name)].asString(); };
+    // The letter shows the request as it is stored: a change not yet saved is not printed.
+    const QVariantList stored = ped.state() == store::DatasetState::Edit ? ped.storedValues() : QVariantList();
+    const auto value = [&](const char *name) {
+        const store::Field &f = ped[QString::fromLatin1(name)];
+        return stored.isEmpty() ? f.value() : stored.value(f.index());
+    };
+    const auto s = [&](const char *name) {
+        return store::Field::textOf(ped[QString::fromLatin1(name)].kind(), value(name));
+    };
     auto lookup = [](store::Dataset &table, const char *key, const QVariant &value, const char *result) {
         return value.isNull()
                    ? QString()
@@ -36,8 +44,8 @@ OficioData OficioData::fromDm(store::Tdm &dm)
     };
     OficioData d;
     d.place = s("X_LOC");
-    d.date = ped["F_PED"].asDate();
-    const QVariant org = ped["C_ORG"].value();
+    d.date = value("F_PED").toDate();
+    const QVariant org = value("C_ORG");
     d.organisation = lookup(*dm.org, "C_ORG", org, "X_ORG");
     d.secretariat = s("X_SEC");
     d.street = s("X_DOM");
@@ -45,7 +53,7 @@ OficioData OficioData::fromDm(store::Tdm &dm)
     const QVariant orgProvince =
         org.isNull() ? QVariant() : dm.org->lookupValue(QStringLiteral("C_ORG"), org, QStringLiteral("C_PROV"));
     d.province = lookup(*dm.prov, "C_PROV", orgProvince, "X_PROV");
-    d.offence = lookup(*dm.tdel, "C_TDEL", ped["C_TDEL"].value(), "X_TDEL");
+    d.offence = lookup(*dm.tdel, "C_TDEL", value("C_TDEL"), "X_TDEL");
     d.caseNumber = s("N_CAUSA");
     d.surnames = joined({s("X_APE1"), s("X_APE2")});
     d.names = joined({s("X_NOM1"), s("X_NOM2"), s("X_NOM3")});
@@ -60,13 +68,13 @@ OficioData OficioData::fromDm(store::Tdm &dm)
             d.names += QStringLiteral(" o  ") + joined({v("X_NOM1"), v("X_NOM2"), v("X_NOM3")});
         }
     }
-    d.sex = lookup(*dm.sexo, "C_SEXO", ped["C_SEXO"].value(), "X_SEXO");
-    d.birthDate = ped["F_NAC"].asString();
-    d.presumedAge = ped["N_EDAD"].asString();
-    d.nationality = lookup(*dm.nac, "C_NAC", ped["C_NAC"].value(), "X_NAC");
-    d.document = number(ped["N_DOC"]);
-    if (!ped["C_PROVCI"].isNull())
-        d.issuer = ped["X_EXPP"].asString();
+    d.sex = lookup(*dm.sexo, "C_SEXO", value("C_SEXO"), "X_SEXO");
+    d.birthDate = s("F_NAC");
+    d.presumedAge = s("N_EDAD");
+    d.nationality = lookup(*dm.nac, "C_NAC", value("C_NAC"), "X_NAC");
+    d.document = number(value("N_DOC"));
+    if (!value("C_PROVCI").isNull())
+        d.issuer = s("X_EXPP");
     d.fatherNames = joined({s("X_NOMPADR1"), s("X_NOMPADR2"), s("X_NOMPADR3")});
     d.motherSurnames = joined({s("X_APEMADR1"), s("X_APEMADR2")});
     d.motherNames = joined({s("X_NOMMADR1"), s("X_NOMMADR2"), s("X_NOMMADR3")});
@@ -101,7 +109,10 @@ void TrpOficio::render(ReportPainter &p, int)
         p.text(QRectF(2, y, W - 4, rowH), text, section);
         y += rowH;
     };
+    // A box grows with its value: a request with several long aliases wraps onto more lines, and
+    // every alias is printed.
     auto row = [&](const QString &caption, const QString &text, double height = 8.5) {
+        height = std::max(height, p.textHeight(text, W - labelW - 3, value) + 3);
         p.box(QRectF(0, y, labelW, height));
         p.box(QRectF(labelW, y, W - labelW, height));
         p.text(QRectF(1.5, y, labelW - 3, height), caption, label);

@@ -23,7 +23,13 @@ public:
 
     ui::Navigator *navigator() const { return m_navigator; }
 
+protected:
+    // A pending edit is saved, discarded or kept as the person answers.
+    void closeEvent(QCloseEvent *event) override;
+
 private:
+    store::Tdm &m_dm;
+    ui::Ui &m_ui;
     ui::Navigator *m_navigator;
 };
 

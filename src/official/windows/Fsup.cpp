@@ -3,6 +3,8 @@
 #include "official/OfficialWindowRules.h"
 #include "store/Tdm.h"
 #include "ui/DataSource.h"
+#include "ui/FieldBinder.h"
+#include "ui/GuardedCall.h"
 #include "ui/Navigator.h"
 #include "ui/WindowSizing.h"
 
@@ -17,7 +19,7 @@
 namespace tav::official {
 
 Fsup::Fsup(store::Tdm &dm, ui::Ui &ui, OfficialWindowRules &rules, QWidget *parent)
-    : QDialog(parent), m_navigator(new ui::Navigator(dm.sup, ui, this))
+    : QDialog(parent), m_dm(dm), m_ui(ui), m_rules(rules), m_navigator(new ui::Navigator(dm.sup, ui, this))
 {
     setObjectName(QStringLiteral("Fsup"));
     setWindowTitle(QStringLiteral("Supuestos"));
@@ -44,13 +46,45 @@ Fsup::Fsup(store::Tdm &dm, ui::Ui &ui, OfficialWindowRules &rules, QWidget *pare
 
     m_navigator->setObjectName(QStringLiteral("nvSup"));
     m_navigator->setHints(ui::Navigator::defaultHints());
-    m_navigator->beforeAction = [&rules](ui::Navigator::Action action) {
-        return rules.beforeAliasAction(static_cast<OfficialWindowRules::Action>(action));
-    };
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(m_navigator);
     layout->addWidget(group);
     ui::setMinimumWindowSize(this, {463, 161});
+
+    // The alias just saved stays on screen (the table is re-read after a save), and "+" puts the
+    // cursor in the first surname.
+    m_navigator->beforeAction = [this, &rules, &dm](ui::Navigator::Action action) {
+        if (!rules.beforeAliasAction(static_cast<OfficialWindowRules::Action>(action)))
+            return false;
+        if (action == ui::Navigator::Post)
+            m_keep = dm.sup->state() == store::DatasetState::Edit ? dm.sup->position() : -2;
+        return true;
+    };
+    connect(m_navigator, &ui::Navigator::clicked, this, [this, &dm](ui::Navigator::Action action) {
+        store::Dataset &sup = *dm.sup;
+        if (action == ui::Navigator::Post && m_keep != -1) {
+            if (m_keep == -2)
+                sup.last(); // aliases are listed in the order they were entered
+            else
+                sup.moveTo(m_keep);
+            m_keep = -1;
+        }
+        if (action == ui::Navigator::Insert || action == ui::Navigator::Edit)
+            findChild<QLineEdit *>(QStringLiteral("edX_APE1"))->setFocus(Qt::OtherFocusReason);
+    });
+}
+
+void Fsup::done(int result)
+{
+    bool leave = false;
+    ui::guardedCall(m_ui, [&] {
+        // Input a control still holds (a date being typed) counts as part of the edit.
+        if (m_dm.sup->isEditing() && !ui::FieldBinder::commitPending(*m_dm.sup))
+            return;
+        leave = m_rules.leaveAliasEdit();
+    });
+    if (leave)
+        QDialog::done(result);
 }
 
 } // namespace tav::official

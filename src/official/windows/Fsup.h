@@ -25,9 +25,15 @@ public:
     Fsup(store::Tdm &dm, ui::Ui &ui, OfficialWindowRules &rules, QWidget *parent = nullptr);
 
     ui::Navigator *navigator() const { return m_navigator; }
+    // Closing with an alias in edit asks whether to save it first.
+    void done(int result) override;
 
 private:
+    store::Tdm &m_dm;
+    ui::Ui &m_ui;
+    OfficialWindowRules &m_rules;
     ui::Navigator *m_navigator;
+    int m_keep = -1; // the alias to show again after a save: its position, -2 for a new one
 };
 
 } // namespace tav::official

@@ -6,11 +6,13 @@
 #include "store/Tdm.h"
 #include "ui/ComboBinder.h"
 #include "ui/DataSource.h"
+#include "ui/FieldBinder.h"
 #include "ui/GuardedCall.h"
 #include "ui/Navigator.h"
 #include "ui/WindowSizing.h"
 
 #include <QCheckBox>
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QDialog>
 #include <QGridLayout>
@@ -67,6 +69,9 @@ TFped::TFped(store::Tdm &dm, ui::Ui &ui, CaptureServices &services, QWidget *par
         auto *c = new QComboBox(this);
         c->setObjectName(QStringLiteral("cb") + fieldName);
         m_ds->bindComboBox(c, fieldName, list, key, text, readOnly);
+        // Never narrower than a short name ("CAPITAL FEDERAL", "MASCULINO"), whatever the window's size.
+        c->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+        c->setMinimumContentsLength(10);
         return c;
     };
     // A drop-down with its small button that empties the field.
@@ -245,12 +250,14 @@ TFped::TFped(store::Tdm &dm, ui::Ui &ui, CaptureServices &services, QWidget *par
     offence->addWidget(m_offenceButton);
     o->addLayout(offence, r, 1, 1, 5);
     ++r;
+    o->addWidget(label(QStringLiteral("Detalle:"), QStringLiteral("Detalle del delito")), r, 0);
     o->addWidget(upper(QStringLiteral("X_DELITO")), r, 1, 1, 5);
     ++r;
     o->addWidget(label(QStringLiteral("E-Mail:")), r, 0);
     o->addWidget(edit(QStringLiteral("X_EMAIL")), r, 1, 1, 5);
     ++r;
-    o->addWidget(label(QStringLiteral("Observ.:")), r, 0);
+    o->addWidget(label(QStringLiteral("Observ.:"), QStringLiteral("Observaciones")), r, 0);
+    o->addWidget(edit(QStringLiteral("X_OBS")), r, 1, 1, 5);
     for (int c : {1, 3, 5})
         o->setColumnStretch(c, 1);
 
@@ -299,6 +306,12 @@ TFped::TFped(store::Tdm &dm, ui::Ui &ui, CaptureServices &services, QWidget *par
     connect(org, &QComboBox::activated, this, guarded([this] { m_rules.organisationChosen(); }));
     connect(m_offenceButton, &QToolButton::clicked, this, guarded([this] { chooseOffence(); }));
     connect(quit, &QPushButton::clicked, this, &QWidget::close);
+    // After "+" or the edit button the person types the subject's surname first.
+    connect(m_navigator, &ui::Navigator::clicked, this, [this](ui::Navigator::Action action) {
+        if (action == ui::Navigator::Insert || action == ui::Navigator::Edit)
+            if (auto *surname = findChild<QLineEdit *>(QStringLiteral("edX_APE1")))
+                surname->setFocus(Qt::OtherFocusReason);
+    });
     connect(prints, &QPushButton::clicked, this, guarded([this] { fingerprints(); }));
     connect(scanCard, &QAction::triggered, this, guarded([this] { m_rules.captureCard(); }));
     connect(documents, &QPushButton::clicked, this, guarded([this] { m_rules.captureDocuments(); }));
@@ -344,6 +357,24 @@ void TFped::applyVisibility()
     if (m_dm.amb->isActive())
         ui::guardedCall(m_ui, [&] { branch = m_dm.readSetting(QStringLiteral("m_es_suc")) == QLatin1String("S"); });
     m_excArt51->setVisible(branch);
+    // The status at the central office of a branch's requests.
+    button(QStringLiteral("btKorvast"))->setVisible(branch);
+}
+
+void TFped::closeEvent(QCloseEvent *event)
+{
+    // A pending edit is saved, discarded or kept as the person answers; it is never lost silently.
+    bool leave = false;
+    ui::guardedCall(m_ui, [&] {
+        // Input a control still holds (a date being typed) counts as part of the edit.
+        if (m_dm.ped->isEditing() && !ui::FieldBinder::commitPending(*m_dm.ped))
+            return;
+        leave = m_rules.leaveRequestEdit();
+    });
+    if (leave)
+        event->accept();
+    else
+        event->ignore();
 }
 
 void TFped::showEvent(QShowEvent *event)

@@ -147,11 +147,11 @@ FMenu::FMenu(store::Tdm &dm, ui::Ui &ui, QWidget *parent) : QMainWindow(parent),
     addButton(QStringLiteral("Pedidos Per&sonales"), Command::PersonalRequests);
     addButton(QStringLiteral("&Búsqueda"), Command::Search);
     addButton(QStringLiteral("&Organismos"), Command::Organisations);
-    auto *recibir = new QPushButton(QStringLiteral("P&rocesar Correo"), panBot);
-    recibir->setObjectName(QStringLiteral("btRecibir"));
-    recibir->setMinimumHeight(34);
-    connect(recibir, &QPushButton::clicked, this, [this] { runReceptionNow(); });
-    row->addWidget(recibir);
+    m_btRecibir = new QPushButton(QStringLiteral("P&rocesar Correo"), panBot);
+    m_btRecibir->setObjectName(QStringLiteral("btRecibir"));
+    m_btRecibir->setMinimumHeight(34);
+    connect(m_btRecibir, &QPushButton::clicked, this, [this] { runReceptionNow(); });
+    row->addWidget(m_btRecibir);
     auto *estCent = addButton(QStringLiteral("&Est.TAV Cent."), Command::CentralStatus);
     estCent->setObjectName(QStringLiteral("btEstCent"));
     addButton(QStringLiteral("&Internet"), Command::Internet);
@@ -162,6 +162,7 @@ FMenu::FMenu(store::Tdm &dm, ui::Ui &ui, QWidget *parent) : QMainWindow(parent),
     addItem(archivo, QStringLiteral("&Organismos"), Command::Organisations);
     archivo->addSeparator();
     QAction *salir = archivo->addAction(QStringLiteral("&Salir"));
+    salir->setObjectName(QStringLiteral("Salir1"));
     connect(salir, &QAction::triggered, this, &QWidget::close);
 
     QMenu *consulta = menuBar()->addMenu(QStringLiteral("&Consulta"));
@@ -172,8 +173,9 @@ FMenu::FMenu(store::Tdm &dm, ui::Ui &ui, QWidget *parent) : QMainWindow(parent),
     m_informeMensual = addItem(consulta, QStringLiteral("&Informe Mensual"), Command::MonthlyReport);
 
     QMenu *utilidades = menuBar()->addMenu(QStringLiteral("&Utilidades"));
-    QAction *recibirItem = utilidades->addAction(QStringLiteral("&Recibir Contestaciones"));
-    connect(recibirItem, &QAction::triggered, this, [this] { runReceptionNow(); });
+    m_recibirItem = utilidades->addAction(QStringLiteral("&Recibir Contestaciones"));
+    m_recibirItem->setObjectName(QStringLiteral("RecibirContestaciones1"));
+    connect(m_recibirItem, &QAction::triggered, this, [this] { runReceptionNow(); });
     addItem(utilidades, QStringLiteral("&Ordenamiento de Archivos..."), Command::Reindex);
     addItem(utilidades, QStringLiteral("Reporte de Actividad"), Command::ActivityReport);
     addItem(utilidades, QStringLiteral("&Configuración"), Command::Configuration);
@@ -203,6 +205,10 @@ FMenu::FMenu(store::Tdm &dm, ui::Ui &ui, QWidget *parent) : QMainWindow(parent),
     m_status = new QLabel(this);
     m_status->setMinimumWidth(200);
     statusBar()->addWidget(m_status, 1);
+
+    // A greyed item says why, as a greyed button does.
+    for (QMenu *menu : {archivo, consulta, utilidades, m_miUsuario, envio, ayuda})
+        menu->setToolTipsVisible(true);
 
     connect(&m_dm.Timer, &QTimer::timeout, this, &FMenu::TimerTick);
     updateEnabled();
@@ -248,6 +254,12 @@ void FMenu::updateEnabled()
         item->setEnabled(available);
         item->setToolTip(available ? QString() : notYetAvailable());
     }
+    // Receiving answers needs the message exchange installed.
+    const bool reception = static_cast<bool>(m_dm.receptionCycle);
+    m_btRecibir->setEnabled(reception);
+    m_btRecibir->setToolTip(reception ? QString() : notYetAvailable());
+    m_recibirItem->setEnabled(reception);
+    m_recibirItem->setToolTip(reception ? QString() : notYetAvailable());
 }
 
 void FMenu::run(Command command)
@@ -298,6 +310,7 @@ void FMenu::setStatusText(const QString &text)
 
 void FMenu::refreshFromSettings()
 {
+    updateEnabled();
     m_lbReg->setText(m_rules.officeCaption());
     m_informeMensual->setVisible(m_rules.monthlyReportVisible());
     const bool mail = m_rules.mailItemsVisible();
@@ -356,6 +369,11 @@ void FMenu::showEvent(QShowEvent *event)
 
 void FMenu::closeEvent(QCloseEvent *event)
 {
+    // Ending the program closes every other window first; one with a pending edit may keep it open.
+    if (beforeClose && !beforeClose()) {
+        event->ignore();
+        return;
+    }
     emit closing();
     event->accept();
 }

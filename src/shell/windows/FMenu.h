@@ -71,6 +71,10 @@ public:
     void setBiometricUser(const QString &user, qint64 verificationId);
 
     QCheckBox *receptionSwitch() const { return m_cbDesRecibir; }
+
+    // Asked before the main window closes (the program ends): false keeps it open. The program
+    // closes its other windows here, each asking about a pending edit.
+    std::function<bool()> beforeClose;
     // The reception trigger (timer tick and button).
     void TimerTick();
     bool runReceptionNow();
@@ -106,6 +110,8 @@ private:
     QAction *m_informeMensual = nullptr;
     QAction *m_probarCuenta = nullptr;
     QAction *m_bandeja = nullptr;
+    QPushButton *m_btRecibir = nullptr;
+    QAction *m_recibirItem = nullptr;
 };
 
 } // namespace tav::shell

@@ -5,6 +5,7 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
 
@@ -94,6 +95,21 @@ TEST_F(MainWindowTest, CommandsStillToComeAreDisabledWithATooltip)
     EXPECT_FALSE(button("&Búsqueda")->toolTip().isEmpty());
     menu->setCommand(FMenu::Command::Search, [] {});
     EXPECT_TRUE(button("&Búsqueda")->isEnabled());
+
+    // Receiving answers waits for the message exchange, and says so.
+    for (QObject *o : {static_cast<QObject *>(button("P&rocesar Correo")),
+                       static_cast<QObject *>(item("&Recibir Contestaciones"))}) {
+        ASSERT_NE(o, nullptr);
+        EXPECT_FALSE(o->property("enabled").toBool()) << o->objectName().toStdString();
+        EXPECT_FALSE(o->property("toolTip").toString().isEmpty()) << o->objectName().toStdString();
+    }
+    dm->receptionCycle = [] {};
+    menu->refreshFromSettings();
+    EXPECT_TRUE(button("P&rocesar Correo")->isEnabled());
+    EXPECT_TRUE(item("&Recibir Contestaciones")->isEnabled());
+    // Greyed items show their tooltip too.
+    for (QMenu *m : menu->menuBar()->findChildren<QMenu *>())
+        EXPECT_TRUE(m->toolTipsVisible()) << m->title().toStdString();
 }
 
 TEST_F(MainWindowTest, ReceptionRunsUnderItsGuard)

@@ -4,6 +4,7 @@
 #include "official/windows/Fbped.h"
 #include "official/windows/Fsup.h"
 #include "official/windows/TFped.h"
+#include "shell/windows/FMenu.h"
 
 #include "platform/imaging/ImageFile.h"
 #include "platform/os/StationScratch.h"
@@ -11,6 +12,7 @@
 #include "unit/imaging/TestImages.h"
 #include "unit/store/OfficeFixture.h"
 
+#include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateTime>
@@ -410,12 +412,14 @@ TEST_F(OfficialWindowsTest, ControlsFollowTheSettingsAndHooks)
     EXPECT_FALSE(window->button("btEnviar")->isEnabled());
     EXPECT_FALSE(window->button("btEnviar")->toolTip().isEmpty());
     EXPECT_FALSE(window->button("btKorvast")->isEnabled());
+    EXPECT_TRUE(window->button("btKorvast")->isHidden()) << "only a branch office asks for it";
     dm->nominativeRequests = true;
     dm->writeSetting("m_es_suc", "S");
     window->hide();
     window->show();
     EXPECT_FALSE(child<QComboBox>("cbC_CARPED")->isHidden());
     EXPECT_FALSE(child<QCheckBox>("ckM_EXCART51")->isHidden());
+    EXPECT_FALSE(window->button("btKorvast")->isHidden());
 
     enterRequest("GOMEZ");
     int letters = 0;
@@ -468,6 +472,142 @@ TEST_F(OfficialWindowsTest, OrganisationWindowSavesThroughItsNavigator)
     EXPECT_EQ(dm->org->field("C_ORG").asInteger(), 3);
     EXPECT_EQ(dm->org->field("X_ORG").asString(), "CAMARA FEDERAL");
     EXPECT_EQ(dm->org->field("C_PROV").asInteger(), 3);
+}
+
+TEST_F(OfficialWindowsTest, PendingEditsAreNeverLostWhenWindowsOrTheProgramClose)
+{
+    enterRequest("GOMEZ");
+    ASSERT_TRUE(nav(Navigator::Edit));
+    type("edX_NOM2", "carlos");
+
+    // "Archivo › Salir" closes the request window first; it asks, and "Cancelar" keeps everything open.
+    shell::FMenu menu(*dm, ui);
+    menu.beforeClose = [this] { return window->close(); };
+    menu.show();
+    QAction *salir = menu.findChild<QAction *>("Salir1");
+    ASSERT_NE(salir, nullptr);
+    ui.clearRecord();
+    ui.answerNext(ui::Ui::Cancel);
+    salir->trigger();
+    EXPECT_TRUE(ui.shown({{"El pedido tiene cambios sin grabar.\r¿Desea grabarlos?", "Confirmar"}}));
+    EXPECT_TRUE(menu.isVisible());
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_EQ(dm->ped->state(), store::DatasetState::Edit);
+    EXPECT_EQ(child<QLineEdit>("edX_NOM2")->text(), "CARLOS");
+
+    // "Sí" saves, then both windows close.
+    ui.answerNext(ui::Ui::Yes);
+    salir->trigger();
+    EXPECT_FALSE(menu.isVisible());
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_EQ(dm->ped->state(), store::DatasetState::Browse);
+    EXPECT_EQ(dm->ped->field("X_NOM2").asString(), "CARLOS");
+
+    // "No" drops the change; a save the rules refuse keeps the window open with the input.
+    window->show();
+    ASSERT_TRUE(nav(Navigator::Edit));
+    type("edX_NOM3", "jose");
+    ui.answerNext(ui::Ui::No);
+    EXPECT_TRUE(window->close());
+    EXPECT_EQ(dm->ped->state(), store::DatasetState::Browse);
+    EXPECT_TRUE(dm->ped->field("X_NOM3").isNull());
+    window->show();
+    ASSERT_TRUE(nav(Navigator::Edit));
+    child<QLineEdit>("edX_APE1")->selectAll();
+    QTest::keyClick(child<QLineEdit>("edX_APE1"), Qt::Key_Delete);
+    ui.clearRecord();
+    ui.answerNext(ui::Ui::Yes);
+    EXPECT_FALSE(window->close());
+    EXPECT_TRUE(ui.shown({{"El pedido tiene cambios sin grabar.\r¿Desea grabarlos?", "Confirmar"},
+                          {"Debe completar el campo \"Apellido\"", "Advertencia"}}));
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_EQ(dm->ped->state(), store::DatasetState::Edit);
+    dm->ped->cancel();
+
+    // A record opened and left untouched closes without a question.
+    ASSERT_TRUE(nav(Navigator::Edit));
+    ui.clearRecord();
+    EXPECT_TRUE(window->close());
+    EXPECT_TRUE(ui.shownNothing());
+
+    // The organisation window asks the same way.
+    official::TFOrg org(*dm, ui);
+    org.show();
+    ASSERT_TRUE(org.navigator()->trigger(Navigator::Edit));
+    QTest::keyClicks(org.findChild<QLineEdit *>("edX_LOC"), " norte");
+    ui.answerNext(ui::Ui::Cancel);
+    EXPECT_FALSE(org.close());
+    EXPECT_EQ(dm->org->state(), store::DatasetState::Edit);
+    ui.answerNext(ui::Ui::Yes);
+    EXPECT_TRUE(org.close());
+    EXPECT_EQ(dm->org->field("X_LOC").asString(), "CORDOBA NORTE");
+}
+
+TEST_F(OfficialWindowsTest, TypedInputIsDiscardedOnlyWithConsent)
+{
+    // "−" on a request being entered.
+    ASSERT_TRUE(nav(Navigator::Insert));
+    type("edX_APE1", "gomez");
+    ui.clearRecord();
+    ui.answerNext(ui::Ui::No);
+    EXPECT_FALSE(nav(Navigator::Delete));
+    EXPECT_TRUE(ui.shown({{"¿Desea descartar el pedido que está ingresando?", "Confirmar"}}));
+    EXPECT_EQ(dm->ped->state(), store::DatasetState::Insert);
+    EXPECT_EQ(child<QLineEdit>("edX_APE1")->text(), "GOMEZ");
+    ui.answerNext(ui::Ui::Yes);
+    EXPECT_TRUE(nav(Navigator::Delete));
+    EXPECT_EQ(dm->ped->state(), store::DatasetState::Browse);
+
+    // The aliases window: "−" on an alias being entered, deletion of a saved one, and the alias just
+    // saved stays on screen.
+    enterRequest("GOMEZ");
+    official::Fsup aliases(*dm, ui, window->rules());
+    aliases.show();
+    Navigator *nv = aliases.navigator();
+    auto addAlias = [&](const QString &surname) {
+        ASSERT_TRUE(nv->trigger(Navigator::Insert));
+        QTest::keyClicks(aliases.findChild<QLineEdit *>("edX_APE1"), surname);
+        QTest::keyClicks(aliases.findChild<QLineEdit *>("edX_NOM1"), "juan");
+        ASSERT_TRUE(nv->trigger(Navigator::Post)) << ui.messageTexts().join('|').toStdString();
+    };
+    addAlias("lopez");
+    addAlias("perez");
+    EXPECT_EQ(aliases.findChild<QLineEdit *>("edX_APE1")->text(), "PEREZ") << "the new alias stays on screen";
+    ASSERT_TRUE(nv->trigger(Navigator::First));
+    ASSERT_TRUE(nv->trigger(Navigator::Next));
+    ASSERT_TRUE(nv->trigger(Navigator::Edit));
+    QTest::keyClicks(aliases.findChild<QLineEdit *>("edX_NOM2"), "pablo");
+    ASSERT_TRUE(nv->trigger(Navigator::Post));
+    EXPECT_EQ(aliases.findChild<QLineEdit *>("edX_APE1")->text(), "PEREZ") << "the edited alias stays on screen";
+    EXPECT_EQ(aliases.findChild<QLineEdit *>("edX_NOM2")->text(), "PABLO");
+
+    ASSERT_TRUE(nv->trigger(Navigator::Insert));
+    QTest::keyClicks(aliases.findChild<QLineEdit *>("edX_APE1"), "ruiz");
+    ui.clearRecord();
+    ui.answerNext(ui::Ui::No);
+    EXPECT_FALSE(nv->trigger(Navigator::Delete));
+    EXPECT_TRUE(ui.shown({{"¿Desea descartar el supuesto que está ingresando?", "Confirmar"}}));
+    EXPECT_EQ(dm->sup->state(), store::DatasetState::Insert);
+    ui.answerNext(ui::Ui::Yes);
+    EXPECT_TRUE(nv->trigger(Navigator::Delete));
+    EXPECT_EQ(dm->sup->recordCount(), 2);
+
+    ui.clearRecord();
+    ui.answerNext(ui::Ui::No);
+    EXPECT_FALSE(nv->trigger(Navigator::Delete));
+    EXPECT_TRUE(ui.shown({{"¿Está seguro que desea eliminar este supuesto?", "Confirmar"}}));
+    EXPECT_EQ(dm->sup->recordCount(), 2);
+
+    // Closing the aliases window with an alias in edit asks too.
+    ASSERT_TRUE(nv->trigger(Navigator::Edit));
+    QTest::keyClicks(aliases.findChild<QLineEdit *>("edX_NOM3"), "x");
+    ui.answerNext(ui::Ui::Cancel);
+    aliases.reject();
+    EXPECT_TRUE(aliases.isVisible());
+    ui.answerNext(ui::Ui::No);
+    aliases.reject();
+    EXPECT_FALSE(aliases.isVisible());
+    EXPECT_EQ(dm->sup->state(), store::DatasetState::Browse);
 }
 
 TEST_F(OfficialWindowsTest, RendersEachWindow)

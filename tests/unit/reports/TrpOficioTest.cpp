@@ -107,8 +107,65 @@ TEST_F(TrpOficioTest, LetterOfARequestWithTwoAliases)
         EXPECT_TRUE(text.contains(QString::fromUtf8(label))) << label;
     EXPECT_FALSE(text.contains("Exp. Por:"));
 
+    // The letter shows the stored request: a change not yet saved is left out until it is saved.
     ped.edit();
     ped["C_PROVCI"].setValue(4);
+    ped["X_APE1"].setValue("CAMBIADO");
+    EXPECT_TRUE(reports::OficioData::fromDm(*dm).issuer.isEmpty());
+    EXPECT_EQ(reports::OficioData::fromDm(*dm).surnames, "GOMEZ PAZ o  LOPEZ o  PEREZ");
+    ped["X_APE1"].setValue("GOMEZ");
+    dm->postConfirmed = true;
+    ASSERT_TRUE(ped.post());
     EXPECT_EQ(reports::OficioData::fromDm(*dm).issuer, "CORDOBA");
-    ped.cancel();
+}
+
+TEST_F(TrpOficioTest, EveryLongAliasIsPrinted)
+{
+    if (QStandardPaths::findExecutable("pdftotext").isEmpty())
+        GTEST_SKIP() << "pdftotext (poppler-utils) is not installed";
+    auto &ped = *dm->ped;
+    ped.insert();
+    for (auto [name, value] : std::initializer_list<std::pair<const char *, QVariant>>{{"C_ORG", 1},
+                                                                                       {"C_NAC", 1},
+                                                                                       {"C_SEXO", "M"},
+                                                                                       {"X_APE1", "FERNANDEZ"},
+                                                                                       {"X_APE2", "SALVATIERRA"},
+                                                                                       {"X_NOM1", "MAXIMILIANO"},
+                                                                                       {"X_NOM2", "BARTOLOME"},
+                                                                                       {"X_NOM3", "GUILLERMO"},
+                                                                                       {"C_PRIOR", 1},
+                                                                                       {"C_TDEL", 202}})
+        ped[name].setValue(value);
+    dm->postConfirmed = true;
+    ASSERT_TRUE(ped.post()) << ui.messageTexts().join(" | ").toStdString();
+    // Four aliases with every name at its longest (15 characters).
+    const QStringList surnames{"ALVAREZCASTILLO", "BUSTAMANTEROJAS", "CARRIZOVALDEZAA", "DOMINGUEZQUIROG"};
+    const QStringList secondSurnames{"ECHEVERRIAPAZZZ", "FIGUEROAMENDOZA", "GALLARDOSOSAAAA", "HERRERAVILLALBA"};
+    const QStringList names{"ISIDOROAUGUSTOO", "JUANBAUTISTAAAA", "LEOPOLDOMARTINN", "NICOLASEDUARDOO"};
+    auto &sup = *dm->sup;
+    for (int i = 0; i < 4; ++i) {
+        sup.insert();
+        sup["X_APE1"].setValue(surnames[i]);
+        sup["X_APE2"].setValue(secondSurnames[i]);
+        sup["X_NOM1"].setValue(names[i]);
+        sup["X_NOM2"].setValue("SEGUNDONOMBREEE");
+        sup["X_NOM3"].setValue("TERCERNOMBREEEE");
+        ASSERT_TRUE(sup.post());
+    }
+    reports::TrpOficio letter(reports::OficioData::fromDm(*dm));
+    const QString pdf = QString::fromStdString((dir / "oficio.pdf").string());
+    ASSERT_TRUE(letter.writePdf(pdf));
+    const QString text = pdfText(pdf);
+    for (const QStringList *list : {&surnames, &secondSurnames, &names})
+        for (const QString &word : *list)
+            EXPECT_TRUE(text.contains(word)) << word.toStdString() << "\n" << text.toStdString();
+    EXPECT_EQ(text.count("TERCERNOMBREEEE"), 4);
+    // Each text stays inside its own box: the surnames end before the names' box, the names before
+    // the next box.
+    EXPECT_LT(text.indexOf("HERRERAVILLALBA"), text.indexOf("Nombre(s):"));
+    EXPECT_GT(text.indexOf("ISIDOROAUGUSTOO"), text.lastIndexOf("HERRERAVILLALBA"));
+    EXPECT_LT(text.lastIndexOf("TERCERNOMBREEEE"), text.indexOf("Sexo:"));
+    // Everything below the names is still on the page.
+    for (const char *label : {"Nombres de la Madre:", "Sello del Organismo", "Firma del Oficiante"})
+        EXPECT_TRUE(text.contains(QString::fromUtf8(label))) << label;
 }
