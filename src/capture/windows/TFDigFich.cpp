@@ -218,7 +218,12 @@ TFDigFich::TFDigFich(const QString &programDir, ui::Ui &ui, TTwainForm &twain, Q
     classes->addWidget(m_izqEdit);
     classes->addWidget(m_izqErase);
     layout->addLayout(classes);
-    layout->addWidget(m_view, 1);
+    // The viewer is hidden in the disabled state; its area stays, so the status bar stays at the bottom.
+    auto *viewArea = new QWidget;
+    auto *viewLayout = new QVBoxLayout(viewArea);
+    viewLayout->setContentsMargins(0, 0, 0, 0);
+    viewLayout->addWidget(m_view);
+    layout->addWidget(viewArea, 1);
     layout->addWidget(m_status);
 
     connect(m_scanButton, &QPushButton::clicked, this, [this] { scan(); });
@@ -256,6 +261,7 @@ TFDigFich::TFDigFich(const QString &programDir, ui::Ui &ui, TTwainForm &twain, Q
     connect(m_derEdit, &QLineEdit::textChanged, this, [this] { updateGrabar(); });
     connect(m_izqEdit, &QLineEdit::textChanged, this, [this] { updateGrabar(); });
     dropDefaultButtons(*this);
+    resize(900, 560);
     // Space scans wherever the focus is (a button included), except in the classification edits.
     for (QWidget *w : findChildren<QWidget *>())
         w->installEventFilter(this);

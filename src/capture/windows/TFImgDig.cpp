@@ -140,6 +140,7 @@ TFImgDig::TFImgDig(const QString &programDir, ui::Ui &ui, TTwainForm &twain, QWi
     connect(m_showInterface, &QCheckBox::toggled, m_interfaceAction, &QAction::setChecked);
     connect(m_interfaceAction, &QAction::toggled, m_showInterface, &QCheckBox::setChecked);
     setMinimumSize(638, 245);
+    resize(860, 620);
     dropDefaultButtons(*this);
     // Space adds a page wherever the focus is, a button included.
     for (QWidget *w : findChildren<QWidget *>())

@@ -60,6 +60,7 @@ TScanOptions::TScanOptions(ui::Ui &ui, QWidget *parent) : QDialog(parent), m_ui(
 {
     setObjectName(QStringLiteral("ScanOptions"));
     setWindowTitle(QStringLiteral("Opciones del scanner"));
+    setMinimumWidth(320);
     auto *layout = new QVBoxLayout(this);
     layout->addLayout(m_form);
     auto *buttons = new QHBoxLayout;

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <string_view>
 
 namespace tav::scanner {
 
@@ -172,8 +173,12 @@ bool applyScanSettings(SaneScanner &scanner, const ScanSettings &s, QStringList 
         bool adjusted = false;
         if (!scanner.setOption(QString::fromLatin1(name), s.dpi, error, &adjusted))
             return false;
-        if (adjusted)
-            note(notes, QStringLiteral("El escáner ajustó la resolución pedida (%1 DPI)").arg(s.dpi));
+        if (adjusted) {
+            const auto now = scanner.option(QString::fromLatin1(name));
+            const double got = now && now->value.isValid() ? now->value.toDouble() : 0;
+            note(notes, QStringLiteral("El escáner digitaliza a %1 DPI en lugar de los %2 DPI pedidos")
+                            .arg(QString::number(got, 'g', 6), QString::number(s.dpi, 'g', 6)));
+        }
         resolutionSet = true;
     }
     if (!resolutionSet)
@@ -184,15 +189,16 @@ bool applyScanSettings(SaneScanner &scanner, const ScanSettings &s, QStringList 
     {
         const char *name;
         double mm;
-    } area[] = {{SANE_NAME_SCAN_TL_X, s.leftMm},
-                {SANE_NAME_SCAN_TL_Y, s.topMm},
-                {SANE_NAME_SCAN_BR_X, s.rightMm},
-                {SANE_NAME_SCAN_BR_Y, s.bottomMm}};
+        const char *edge; // as the scanner profile calls it
+    } area[] = {{SANE_NAME_SCAN_TL_X, s.leftMm, "Izquierda"},
+                {SANE_NAME_SCAN_TL_Y, s.topMm, "Arriba"},
+                {SANE_NAME_SCAN_BR_X, s.rightMm, "Derecha"},
+                {SANE_NAME_SCAN_BR_Y, s.bottomMm, "Abajo"}};
     for (const auto &edge : area) {
         const auto o = scanner.option(QString::fromLatin1(edge.name));
         if (!usable(o)) {
             note(notes,
-                 QStringLiteral("El escáner no permite elegir el área (%1)").arg(QString::fromLatin1(edge.name)));
+                 QStringLiteral("El escáner no permite elegir el área (%1)").arg(QString::fromLatin1(edge.edge)));
             continue;
         }
         double value = edge.mm;
@@ -201,9 +207,15 @@ bool applyScanSettings(SaneScanner &scanner, const ScanSettings &s, QStringList 
         bool adjusted = false;
         if (!scanner.setOption(QString::fromLatin1(edge.name), value, error, &adjusted))
             return false;
-        if (adjusted || (o->constraint == ConstraintType::Range && (value < o->minimum || value > o->maximum)))
-            note(notes,
-                 QStringLiteral("El área pedida excede la del escáner (%1)").arg(QString::fromLatin1(edge.name)));
+        if (adjusted || (o->constraint == ConstraintType::Range && (value < o->minimum || value > o->maximum))) {
+            const auto now = scanner.option(QString::fromLatin1(edge.name));
+            double got = now && now->value.isValid() ? now->value.toDouble() : 0;
+            if (o->unit == SANE_UNIT_PIXEL && s.dpi > 0)
+                got = got * 25.4 / s.dpi;
+            note(notes, QStringLiteral("El área pedida excede la del escáner: %1 %2 mm, se digitaliza con %3 mm")
+                            .arg(QString::fromLatin1(edge.edge), QString::number(edge.mm, 'f', 0),
+                                 QString::number(got, 'f', 0)));
+        }
     }
 
     // Brightness and contrast, when the device has them.
@@ -217,7 +229,9 @@ bool applyScanSettings(SaneScanner &scanner, const ScanSettings &s, QStringList 
             continue;
         const auto o = scanner.option(QString::fromLatin1(lv.name));
         if (!usable(o) || (o->type != OptionType::Int && o->type != OptionType::Fixed)) {
-            note(notes, QStringLiteral("El escáner no tiene la opción %1").arg(QString::fromLatin1(lv.name)));
+            note(notes, QStringLiteral("El escáner no permite ajustar %1: se digitaliza sin cambiarlo")
+                            .arg(lv.name == std::string_view(SANE_NAME_BRIGHTNESS) ? QStringLiteral("el brillo")
+                                                                                   : QStringLiteral("el contraste")));
             continue;
         }
         if (!scanner.setOption(QString::fromLatin1(lv.name), deviceLevel(lv.level, *o), error))

@@ -484,7 +484,9 @@ TEST_F(CaptureInputTest, NotesOfTheScannerAreShownOnceAfterTheScan)
     ASSERT_EQ(m_ui.messages().size(), 1);
     EXPECT_EQ(m_ui.messages().front().title, Ui::warningTitle());
     EXPECT_TRUE(m_ui.messages().front().text.startsWith(QStringLiteral("El scanner no pudo hacer todo lo pedido:\r")));
-    EXPECT_TRUE(m_ui.messages().front().text.contains(QStringLiteral("br-x")));
+    EXPECT_TRUE(m_ui.messages().front().text.contains(
+        QStringLiteral("El área pedida excede la del escáner: Derecha 210 mm, se digitaliza con 200 mm")))
+        << m_ui.messages().front().text.toStdString();
     card.reject();
 }
 
