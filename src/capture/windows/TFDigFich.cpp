@@ -594,10 +594,10 @@ void TFDigFich::resizeEvent(QResizeEvent *event)
 void TFDigFich::removeScratch()
 {
     m_view->clear();
-    m_view->hide();
     removeAnyCase(file(QStringLiteral("out.tif")));
     removeAnyCase(file(QStringLiteral("out.bmp")));
-    m_enabledState = false;
+    // The window is shown again for the next request: it starts in the disabled state, without an image.
+    setEnabledState(false);
 }
 
 void TFDigFich::done(int result)

@@ -56,7 +56,7 @@ protected:
     QString dir() const { return QString::fromStdString(m_dir.path().string()); }
     QString file(const QString &name) const { return QDir(dir()).filePath(name); }
 
-    // The test device waiting 0.1 s after each block it hands over, so a scan lasts long enough to be cancelled.
+    // The test device waiting 0.2 s after each block it hands over, so a scan lasts long enough to be cancelled.
     // Must be called before the first scanner of the test is opened.
     void useSlowScanner()
     {
@@ -67,7 +67,7 @@ protected:
         ASSERT_TRUE(in.open(QIODevice::ReadOnly));
         QByteArray conf = in.readAll();
         conf.replace("read-delay false", "read-delay true");
-        conf.replace("read-delay-duration 1000", "read-delay-duration 100000");
+        conf.replace("read-delay-duration 1000", "read-delay-duration 200000");
         QFile out(m_saneConfig + "/test.conf");
         ASSERT_TRUE(out.open(QIODevice::WriteOnly));
         out.write(conf);
