@@ -164,10 +164,16 @@ void Dataset::close()
         m_locked = false;
     }
     m_source->close();
+    becomeInactive();
+}
+
+void Dataset::becomeInactive()
+{
     m_rows.clear();
     m_pos = -1;
     m_bof = m_eof = true;
     m_modified = false;
+    m_locked = false;
     clearCurrent();
     setState(DatasetState::Inactive);
     emit layoutChanged();
@@ -506,6 +512,19 @@ void Dataset::setFieldValue(int index, const QVariant &value)
             QStringLiteral("%1: la tabla no está en modo de edición o inserción").arg(m_name).toStdString());
     if (f.role() != FieldRole::Data)
         throw DatasetError(QStringLiteral("%1: el campo %2 no se puede modificar").arg(m_name, f.name()).toStdString());
+    if (f.kind() == FieldKind::String && f.size() > 0 && value.isValid() && !value.isNull() &&
+        value.typeId() != QMetaType::Bool) {
+        // A text the column cannot hold is refused whole, never stored cut.
+        QString text = value.toString();
+        while (!text.isEmpty() && text.back() == QLatin1Char(' '))
+            text.chop(1);
+        if (text.size() > f.size())
+            throw DatasetError(QStringLiteral("%1: el valor del campo %2 tiene %3 caracteres y el campo admite %4.")
+                                   .arg(m_name, f.name())
+                                   .arg(text.size())
+                                   .arg(f.size())
+                                   .toStdString());
+    }
     m_buffer[index] = coerceValue(f.kind(), f.size(), value);
     m_modified = true;
     computeCalculated();
@@ -613,6 +632,40 @@ bool Dataset::post()
     }
     QVariantList stored = m_buffer.mid(0, m_storedCount);
     RecNo recno = 0;
+    if (m_state == DatasetState::Edit) {
+        bool gone = false;
+        try {
+            gone = m_source->isDeleted(m_editRecNo);
+        } catch (const std::exception &) {
+            gone = false; // the write below reports what is wrong with the table
+        }
+        if (gone) {
+            // Another station deleted the record while it was being edited here: writing into it would
+            // store nothing anyone can see. The edit is dropped and the record stays deleted.
+            if (m_locked) {
+                m_source->unlock(m_editRecNo);
+                m_locked = false;
+            }
+            m_modified = false;
+            m_state = DatasetState::Browse;
+            const int oldPos = m_pos;
+            try {
+                m_source->refresh(); // the deletion, and whatever else the other stations did
+            } catch (const std::exception &) {
+            }
+            loadRows();
+            m_pos = m_rows.empty() ? -1 : std::min(std::max(oldPos, 0), recordCount() - 1);
+            m_bof = m_eof = m_rows.empty();
+            loadCurrent();
+            emit stateChanged();
+            emit layoutChanged();
+            emit currentChanged();
+            if (showMessage)
+                showMessage(QStringLiteral("El registro fue borrado en otra estación de trabajo.\r"
+                                           "Los cambios no se pudieron grabar."));
+            return false;
+        }
+    }
     try {
         if (m_state == DatasetState::Insert) {
             recno = m_source->append(stored);
@@ -715,9 +768,19 @@ void Dataset::refresh()
         cancel();
     const QVariant key = keyOfCurrent();
     const RecNo recno = currentRecNo();
-    m_source->close();
-    m_source->open();
-    loadRows();
+    try {
+        m_source->refresh();
+        loadRows();
+    } catch (const std::exception &e) {
+        // A source that could not be read again is not browsed as if nothing happened.
+        if (m_locked && m_source->isOpen())
+            m_source->unlock(m_editRecNo);
+        m_source->close();
+        becomeInactive();
+        throw DatasetError(QStringLiteral("%1: no se pudo volver a leer la tabla: %2")
+                               .arg(m_name, QString::fromLocal8Bit(e.what()))
+                               .toStdString());
+    }
     int row = -1;
     if (!key.isNull()) {
         row = findEqual(m_rows, key, *m_source);

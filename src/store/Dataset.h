@@ -100,11 +100,15 @@ public:
     void insert();
     void append() { insert(); }
     void edit();
-    bool post(); // false when a rule refused (the record stays in edit or insert)
+    // False when a rule refused (the record stays in edit or insert), or when the record being edited was
+    // deleted by another station meanwhile (the edit is dropped, the record stays deleted, and showMessage
+    // tells why).
+    bool post();
     void cancel();
     bool remove(); // false when a rule refused
-    // Reads the table again (what other stations saved becomes visible) and returns to the
-    // record with the same key when it is still there.
+    // Reads what other stations saved (their new records, and the whole table again only when they
+    // deleted or re-keyed records) and returns to the record with the same key when it is still there.
+    // When the table cannot be read any more it is closed (Inactive) and DatasetError says why.
     void refresh();
 
     // Record filter: only records for which it returns true are visible while filtered.
@@ -117,6 +121,10 @@ public:
     // Master–detail: only records whose `detailField` equals the master's current
     // `masterField` are visible; new records take the master's value.
     void setMaster(Dataset *master, const QString &masterField, const QString &detailField);
+
+    // Where the dataset tells the user why it refused an operation that no rule refused (set by the data
+    // module to its message box).
+    std::function<void(const QString &text)> showMessage;
 
     // Events (one handler each, as the office's rules expect).
     Handler beforeInsert, afterInsert, beforeEdit, afterEdit, beforePost, afterPost, beforeCancel, afterCancel,
@@ -150,6 +158,7 @@ private:
     QVariant keyOfCurrent() const;
     void masterChanged();
     void scrolled();
+    void becomeInactive();
 
     QString m_name;
     std::unique_ptr<RecordSource> m_source;

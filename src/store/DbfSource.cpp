@@ -206,6 +206,21 @@ void DbfSource::close()
     m_table.close();
 }
 
+void DbfSource::refresh()
+{
+    if (!m_table.isOpen()) {
+        open();
+        return;
+    }
+    // Other stations' appends are read alone; the whole table only when they also deleted or re-keyed records.
+    m_table.refresh();
+}
+
+bool DbfSource::isDeleted(RecNo recno)
+{
+    return recno < 1 || recno > m_table.recordCount() || m_table.isDeleted(recno);
+}
+
 std::vector<KeyEntry> DbfSource::liveRecords()
 {
     std::vector<KeyEntry> out;

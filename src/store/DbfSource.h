@@ -25,6 +25,8 @@ public:
     void open() override;
     void close() override;
     bool isOpen() const override { return m_table.isOpen(); }
+    void refresh() override;
+    bool isDeleted(RecNo recno) override;
     int keyColumn() const override { return m_keyColumn; }
     std::vector<KeyEntry> liveRecords() override;
     QVariant keyOf(RecNo recno) override;

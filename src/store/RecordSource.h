@@ -54,6 +54,14 @@ public:
     virtual void open() = 0;
     virtual void close() = 0;
     virtual bool isOpen() const = 0;
+    // Makes what other stations saved visible (liveRecords then includes their records). Opens a closed source.
+    virtual void refresh()
+    {
+        close();
+        open();
+    }
+    // True when the record no longer exists for this table (another station deleted it).
+    virtual bool isDeleted(RecNo) { return false; }
 
     // Column of the index in use, or -1 for the natural (record number) order.
     virtual int keyColumn() const = 0;

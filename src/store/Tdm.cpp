@@ -180,6 +180,7 @@ Dataset *Tdm::makeTable(const QString &component)
     const TableDef *def = findTableDef(component);
     auto source = std::make_unique<DbfSource>(m_storage.tablePath(def->file), def->indexField, declaredColumns(*def));
     auto *ds = new Dataset(component, std::move(source), this);
+    ds->showMessage = [this](const QString &text) { m_ui.warning(text); };
     m_byName.emplace(component, ds);
     return ds;
 }
@@ -452,6 +453,8 @@ int Tdm::drawNumber(const QString &sequence)
         }
     }
     int result = 0;
+    bool damagedRow = false;
+    QString damaged;
     try {
         const int keyField = sec.fieldIndex("C_SEC");
         const int numField = sec.fieldIndex("N_SEC");
@@ -462,7 +465,16 @@ int Tdm::drawNumber(const QString &sequence)
             const dbf::Value key = sec.readValue(r, keyField);
             if (!key.isString() || key.asString() != wanted)
                 continue;
-            const double next = sec.readValue(r, numField).doubleOr(0) + 1;
+            // A last number that cannot be read is never taken as 0: starting again at 1 would give a second
+            // request the number (and so the image files) of an existing one.
+            const dbf::Record row = sec.readRecord(r, false);
+            const dbf::Value last = row.value(static_cast<size_t>(numField));
+            if (!last.isNumber() || last.asDouble() < 0 || last.asDouble() != std::floor(last.asDouble())) {
+                damaged = text::fromCp1252(QByteArray::fromStdString(row.rawText(static_cast<size_t>(numField))));
+                damagedRow = true;
+                break;
+            }
+            const double next = last.asDouble() + 1;
             sec.updateFields(r, {{numField, dbf::Value(next)}});
             result = static_cast<int>(std::llround(next));
             break;
@@ -473,6 +485,12 @@ int Tdm::drawNumber(const QString &sequence)
             QStringLiteral("No se pudo obtener un número de secuencia: %1").arg(dbfText(e)).toStdString());
     }
     sec.close();
+    if (damagedRow) {
+        m_ui.error(QStringLiteral("El último número del objeto \"%1\" en la tabla de secuencias está dañado "
+                                  "(N_SEC = \"%2\"): no se asignó ningún número.\rPor favor comuníquese con %3.")
+                       .arg(sequence, damaged, supportContact()));
+        return 0;
+    }
     if (result == 0)
         m_ui.message(QStringLiteral("No se puedo obtener el número de secuencia del objeto \"%1\"").arg(sequence),
                      ui::Ui::warningTitle());
@@ -566,13 +584,21 @@ bool Tdm::isEditing() const
 
 void Tdm::FlushBuffers(Dataset &table)
 {
-    auto busy = m_ui.busyCursor();
-    // Closing and reopening writes this station's changes and shows those of the others; the current
-    // record is found again by its key.
+    // The save itself is already on disk (record, memo and index entries): the engine syncs every write.
+    // What is left is to show the other stations' changes, reading only what they appended unless they
+    // also deleted records; the current record is found again by its key.
     static const QStringList keyed{QStringLiteral("ped"), QStringLiteral("pedp"), QStringLiteral("org"),
                                    QStringLiteral("usu"), QStringLiteral("sup")};
-    if (keyed.contains(table.name()))
+    if (!keyed.contains(table.name()) || !table.isActive())
+        return;
+    auto busy = m_ui.busyCursor();
+    try {
         table.refresh();
+    } catch (const std::exception &e) {
+        // The save succeeded; only the re-read failed. The table is closed rather than shown stale.
+        m_ui.error(QStringLiteral("Los datos se grabaron, pero no se pudo volver a leer la tabla \"%1\".\r%2")
+                       .arg(table.name(), QString::fromUtf8(e.what())));
+    }
 }
 
 void Tdm::BeforeEdit(Dataset &)

@@ -174,6 +174,15 @@ struct Table::Impl
     std::vector<std::unique_ptr<Index>> indexes;
     std::set<uint32_t> recordLocks;
     bool dirty = false;
+    // The production index kept current record by record: every save changes the entries of its record on
+    // disk. Off (and the index rewritten at close instead) for indexes whose tags this engine cannot
+    // evaluate, or after an index update failed.
+    std::optional<File> mdx;
+    bool mdxLive = false;
+    // The index's change counter as this handle last saw it, and whether other processes changed more than
+    // they appended since (then a refresh reads the table again).
+    int seenSerial = -1;
+    bool othersChanged = false;
 
     [[noreturn]] void fail(ErrorCode code, const std::string &what) const { throw DbfError(code, name + ": " + what); }
 
@@ -251,6 +260,10 @@ struct Table::Impl
     {
         mdxPath.reset();
         tags.clear();
+        mdx.reset();
+        mdxLive = false;
+        seenSerial = -1;
+        othersChanged = false;
         if (!hdr.productionIndex)
             return;
         const auto p = companion(path, ".mdx");
@@ -272,10 +285,115 @@ struct Table::Impl
                 return;
             }
         }
+        bool maintainable = !mtags.empty();
         for (const auto &t : mtags) {
             if (t.fieldIndex >= 0)
                 tags.push_back(t.tag);
+            else
+                maintainable = false;
+            // Character keys in a collation other than the binary one are ordered by tables this engine does
+            // not have: such an index is rewritten whole instead.
+            if (t.keyType == 'C' && !binaryCollation())
+                maintainable = false;
         }
+        attachIndexFile(maintainable);
+    }
+
+    void attachIndexFile(bool maintainable)
+    {
+        mdx.reset();
+        mdxLive = false;
+        seenSerial = -1;
+        othersChanged = false;
+        if (!maintainable || opts.readOnly || !mdxPath)
+            return;
+        try {
+            mdx = File::open(*mdxPath, true);
+            seenSerial = detail::readMdxSerial(*mdx);
+            mdxLive = true;
+        } catch (const DbfError &) {
+            mdx.reset();
+        }
+    }
+
+    // The key of every tag in a record's bytes, for the index update.
+    detail::KeySource keySourceOf(size_t fi, const uint8_t *rec, uint32_t recno) const
+    {
+        detail::KeySource ks;
+        ks.value = fieldValue(fi, rec, &ks.raw);
+        ks.recno = recno;
+        return ks;
+    }
+
+    // Changes the on-disk index entries of one record: `before` null for a new record. Returns false when
+    // there was nothing to change. Throws DbfError when the index could not be updated.
+    void updateIndexEntries(uint32_t recno, const uint8_t *before, const uint8_t *after, uint32_t othersAppended)
+    {
+        if (!hdr.productionIndex)
+            return;
+        if (!mdxLive) {
+            dirty = true;
+            return;
+        }
+        std::vector<detail::MdxEntryChange> changes;
+        for (const auto &t : tags) {
+            const int fi = fieldIndexOf(t.field);
+            if (fi < 0)
+                continue;
+            const size_t f = static_cast<size_t>(fi);
+            detail::MdxEntryChange c;
+            c.tagName = t.name;
+            if (after)
+                c.newKey = keySourceOf(f, after, recno);
+            if (before) {
+                c.oldKey = keySourceOf(f, before, recno);
+                if (after && detail::sortKey(fields[f], c.oldKey.value) == detail::sortKey(fields[f], c.newKey.value) &&
+                    c.oldKey.raw == c.newKey.raw)
+                    continue;
+                c.remove = true;
+            }
+            c.insert = after != nullptr;
+            changes.push_back(std::move(c));
+        }
+        if (changes.empty() && before && after)
+            return; // no key changed: the index stays as it is
+        try {
+            const int was = detail::applyMdxChanges(*mdx, fields, changes, opts.syncWrites);
+            noteIndexUpdate(was, othersAppended);
+        } catch (const DbfError &) {
+            // The record is saved; the index is rewritten at the next close, pack or re-index.
+            mdx.reset();
+            mdxLive = false;
+            dirty = true;
+            othersChanged = true;
+        }
+    }
+
+    // Our update stepped the counter from `was`; anything but our own last value plus the appends of others
+    // we have already taken in means that others changed records in other ways too.
+    void noteIndexUpdate(int was, uint32_t othersAppended)
+    {
+        if (was < 0)
+            return;
+        if (seenSerial < 0 || was != static_cast<int>((static_cast<uint32_t>(seenSerial) + othersAppended) & 0xFF))
+            othersChanged = true;
+        seenSerial = (was + 1) & 0xFF;
+    }
+
+    uint32_t catchUpAppendsIfIndexed() { return mdxLive ? catchUpAppends() : 0; }
+
+    // Takes in the records other processes appended since this handle last looked; returns how many.
+    uint32_t catchUpAppends()
+    {
+        const uint32_t n = currentCountOnDisk();
+        if (n <= count)
+            return 0;
+        const uint32_t added = n - count;
+        if (!indexes.empty())
+            scan(count + 1, n, [&](uint32_t r, const uint8_t *data) { indexRecord(r, data); });
+        count = n;
+        hdr.recordCount = n;
+        return added;
     }
 
     bool binaryCollation() const { return hdr.ldid == 0x57 || hdr.ldid == 0x00; }
@@ -452,6 +570,11 @@ struct Table::Impl
         const auto target = mdxPath ? *mdxPath : companion(path, ".mdx");
         detail::writeMdx(target, path.stem().string(), fields, forTags, collectKeys(forTags));
         mdxPath = target;
+        // The new file: the tags written are the ones this engine evaluates.
+        attachIndexFile(binaryCollation() || std::none_of(forTags.begin(), forTags.end(), [&](const IndexTag &t) {
+                            const int fi = fieldIndexOf(t.field);
+                            return fi >= 0 && fields[static_cast<size_t>(fi)].type == FieldType::Character;
+                        }));
     }
 
     // Replaces the table file by a new one, keeping locks: the new file is locked exclusively before it takes
@@ -1007,10 +1130,14 @@ uint32_t Table::append(const std::vector<Value> &values)
         m.syncData();
         recno = newCount;
         // Records other processes appended since our last look join our indexes too.
-        if (n > m.count && !m.indexes.empty()) {
+        const uint32_t othersAppended = n > m.count ? n - m.count : 0;
+        if (othersAppended > 0 && !m.indexes.empty()) {
             m.scan(m.count + 1, n, [&](uint32_t r, const uint8_t *data) { m.indexRecord(r, data); });
         }
         m.count = newCount;
+        // The index entries follow while the append lock is still held, so that appends reach the index in
+        // the order of their record numbers.
+        m.updateIndexEntries(recno, nullptr, rec.data(), othersAppended);
     } catch (...) {
         m.releaseAppendLock();
         throw;
@@ -1018,7 +1145,6 @@ uint32_t Table::append(const std::vector<Value> &values)
     m.releaseAppendLock();
     m.hdr.recordCount = m.count;
     m.indexRecord(recno, rec.data());
-    m.dirty = true;
     return recno;
 }
 
@@ -1061,6 +1187,7 @@ void Table::updateFields(uint32_t recno, const std::vector<std::pair<int, Value>
     if (changes.empty())
         return;
     auto rec = m.readRaw(recno);
+    const auto before = rec;
     for (const auto &[fi, v] : changes) {
         if (fi < 0 || static_cast<size_t>(fi) >= m.fields.size())
             m.fail(ErrorCode::BadArgument, "no field number " + std::to_string(fi));
@@ -1077,7 +1204,7 @@ void Table::updateFields(uint32_t recno, const std::vector<std::pair<int, Value>
     m.dbf.writeAll(m.recordOffset(recno) + lo, rec.data() + lo, hi - lo);
     m.syncData();
     m.indexRecord(recno, rec.data());
-    m.dirty = true;
+    m.updateIndexEntries(recno, before.data(), rec.data(), m.catchUpAppendsIfIndexed());
 }
 
 void Table::setDeleted(uint32_t recno, bool deleted)
@@ -1092,7 +1219,18 @@ void Table::setDeleted(uint32_t recno, bool deleted)
         auto rec = m.readRaw(recno);
         m.indexRecord(recno, rec.data());
     }
-    m.dirty = true;
+    // dBASE keeps deleted records in the index; the index's change counter still moves, so that other
+    // stations know that a record left (or came back).
+    if (m.mdxLive) {
+        try {
+            const uint32_t others = m.catchUpAppendsIfIndexed();
+            m.noteIndexUpdate(detail::applyMdxChanges(*m.mdx, m.fields, {}, m.opts.syncWrites), others);
+        } catch (const DbfError &) {
+            m.mdx.reset();
+            m.mdxLive = false;
+            m.othersChanged = true;
+        }
+    }
 }
 
 bool Table::lockRecord(uint32_t recno)
@@ -1124,9 +1262,47 @@ void Table::unlockRecord(uint32_t recno)
 void Table::reload()
 {
     Impl &m = *d;
+    if (m.mdxLive) {
+        try {
+            m.seenSerial = detail::readMdxSerial(*m.mdx);
+        } catch (const DbfError &) {
+            m.seenSerial = -1;
+        }
+    }
+    m.othersChanged = false;
     m.count = m.currentCountOnDisk();
     m.hdr.recordCount = m.count;
     m.buildIndexes();
+}
+
+bool Table::refresh()
+{
+    Impl &m = *d;
+    if (m.indexes.empty()) {
+        // Nothing in memory depends on the records: the count is all there is to read.
+        m.count = m.currentCountOnDisk();
+        m.hdr.recordCount = m.count;
+        return false;
+    }
+    if (!m.mdxLive || m.othersChanged) {
+        reload();
+        return true;
+    }
+    int serial = -1;
+    try {
+        serial = detail::readMdxSerial(*m.mdx);
+    } catch (const DbfError &) {
+    }
+    const uint32_t disk = m.currentCountOnDisk();
+    const uint32_t added = disk >= m.count ? disk - m.count : 0;
+    if (serial < 0 || disk < m.count ||
+        serial != static_cast<int>((static_cast<uint32_t>(m.seenSerial) + added) & 0xFF)) {
+        reload();
+        return true;
+    }
+    m.catchUpAppends();
+    m.seenSerial = serial;
+    return false;
 }
 
 void Table::pack()
@@ -1196,6 +1372,8 @@ void Table::reindex(const std::vector<IndexTag> &tagsIn)
         t.field = m.fields[static_cast<size_t>(fi)].name;
     }
     if (tags.empty()) {
+        m.mdx.reset();
+        m.mdxLive = false;
         if (m.mdxPath) {
             std::error_code ec;
             std::filesystem::remove(*m.mdxPath, ec);

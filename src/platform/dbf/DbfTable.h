@@ -32,8 +32,9 @@ struct OpenOptions
     bool validateIndex = true;
     // fdatasync after every save, so that a save that returned is on disk. Switch off only for bulk loads.
     bool syncWrites = true;
-    // On close, when this process changed the table and can take it exclusively at that moment, write the
-    // production index anew so that it covers every record again.
+    // Every save updates its record's entries in the production index (.MDX) on disk. Indexes this engine
+    // cannot keep that way (tags on expressions, character keys in a non-binary collation) are instead written
+    // anew on close, when this process changed the table and can take it exclusively at that moment.
     bool reindexOnClose = true;
     // How long append waits for another process's append lock before failing with ErrorCode::Locked.
     std::chrono::milliseconds appendLockWait{5000};
@@ -171,6 +172,11 @@ public:
     // Re-reads the header and rebuilds the in-memory indexes, so that other processes' appends, updates
     // and deletions become visible. Cost grows with the table (a full scan of the index fields).
     void reload();
+    // What reload does, at the cost of what changed: records other processes appended are read and join
+    // the in-memory indexes; only when the index's change counter shows that they also deleted, recalled or
+    // re-keyed records (or the index is not kept record by record) is the table read again. Returns true
+    // when it read the whole table.
+    bool refresh();
 
     // --- exclusive operations (NotExclusive otherwise) ---
     // Removes deleted records physically, rewrites the count and EOF, and writes the production index anew.

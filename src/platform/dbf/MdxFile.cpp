@@ -256,6 +256,8 @@ struct Reader
         } catch (const DbfError &e) {
             throw DbfError(ErrorCode::BadIndex, std::string(e.what()) + " (production index missing)");
         }
+        // Writers change the tree under the exclusive lock; a walk sees it before or after a change.
+        file.lock(kLockBase, 1, false, true);
         size = file.size();
     }
 
@@ -278,7 +280,9 @@ struct Reader
         if (hdr.tagCount > kMaxTags)
             fail("impossible tag count " + std::to_string(hdr.tagCount));
         hdr.pages = le32(h + 32);
-        if (static_cast<uint64_t>(hdr.pages) * kPage != size)
+        // More bytes than the header counts: pages written by a writer that was stopped before it linked
+        // them in; they are unused and the next writer takes them again.
+        if (static_cast<uint64_t>(hdr.pages) * kPage > size)
             fail("the header gives " + std::to_string(hdr.pages) + " pages but the file has " + std::to_string(size) +
                  " bytes");
         const uint32_t freePage = le32(h + 36);
@@ -680,6 +684,458 @@ void writeMdx(const std::filesystem::path &path, const std::string &dbfBaseName,
         throw DbfError(ErrorCode::Io, path.filename().string() + ": cannot replace the index file");
     }
     syncDirectory(path.parent_path());
+}
+
+namespace {
+
+// The index file's own lock (one byte at the lock base, as dBASE-compatible engines take it): shared while a
+// reader walks the tree, exclusive while a writer changes it.
+struct MdxLock
+{
+    File &file;
+    MdxLock(File &f, bool exclusive) : file(f) { file.lock(kLockBase, 1, exclusive, true); }
+    ~MdxLock() { file.unlock(kLockBase, 1); }
+    MdxLock(const MdxLock &) = delete;
+    MdxLock &operator=(const MdxLock &) = delete;
+};
+
+struct TreeTag
+{
+    uint32_t headerPage = 0;
+    uint32_t root = 0;
+    int keyLen = 0;
+    int itemLen = 0;
+    int keysMax = 0;
+    char keyType = 'C';
+    bool descending = false;
+    bool unique = false;
+    int fieldIndex = -1;
+};
+
+// One node in memory. Leaves: `ptr` are record numbers. Interior nodes: `ptr` are the children, one more
+// than the keys (the last child has no key: its highest key is the parent's).
+struct Node
+{
+    bool leaf = true;
+    std::vector<uint32_t> ptr;
+    std::vector<std::string> key; // stored key bytes, itemLen - 4 each
+};
+
+class TreeWriter
+{
+public:
+    TreeWriter(File &f, const std::vector<FieldDef> &fields) : m_file(f), m_fields(fields)
+    {
+        uint8_t h[kHeaderPages * kPage];
+        m_file.readExact(0, h, sizeof h, "the index header");
+        if (h[0] != 2)
+            fail("unknown index version " + std::to_string(h[0]));
+        m_pagesPerBlock = le16(h + 20);
+        m_blockBytes = le16(h + 22);
+        if (m_pagesPerBlock < 1 || m_pagesPerBlock > 32 || m_blockBytes != m_pagesPerBlock * kPage)
+            fail("inconsistent block size");
+        m_pages = le32(h + 32);
+        const uint64_t size = m_file.size();
+        if (static_cast<uint64_t>(m_pages) * kPage > size)
+            fail("the header gives more pages than the file has");
+        // Pages past the header's count are left by a writer that was stopped: they are free again.
+        m_next = (m_pages + m_pagesPerBlock - 1) / m_pagesPerBlock * m_pagesPerBlock;
+        const int tags = le16(h + 28);
+        if (tags > kMaxTags)
+            fail("impossible tag count");
+        for (int t = 0; t < tags; ++t) {
+            const uint8_t *e = h + kTagTable + 32 * t;
+            const char *tn = reinterpret_cast<const char *>(e + 4);
+            m_tagNames.push_back(upper(trim(std::string(tn, strnlen(tn, 11)))));
+            m_tagPages.push_back(le32(e));
+        }
+    }
+
+    int tagCount() const { return static_cast<int>(m_tagNames.size()); }
+
+    TreeTag loadTag(int t)
+    {
+        TreeTag tag;
+        tag.headerPage = m_tagPages[static_cast<size_t>(t)];
+        std::vector<uint8_t> b(m_blockBytes);
+        readBlock(tag.headerPage, b.data());
+        tag.root = le32(b.data());
+        tag.keyType = static_cast<char>(b[9]);
+        tag.keyLen = le16(b.data() + 12);
+        tag.keysMax = le16(b.data() + 14);
+        tag.itemLen = le16(b.data() + 18);
+        tag.descending = (b[8] & 0x08) != 0;
+        tag.unique = (b[8] & 0x40) != 0;
+        if (tag.itemLen < tag.keyLen + 4 || tag.keysMax < 2 || 8 + tag.keysMax * tag.itemLen + 4 > m_blockBytes)
+            fail("tag " + m_tagNames[static_cast<size_t>(t)] + ": impossible key layout");
+        const char *ex = reinterpret_cast<const char *>(b.data() + 24);
+        const std::string expr = upper(trim(std::string(ex, strnlen(ex, 220))));
+        for (size_t i = 0; i < m_fields.size(); ++i)
+            if (upper(m_fields[i].name) == expr)
+                tag.fieldIndex = static_cast<int>(i);
+        if (tag.fieldIndex < 0)
+            fail("tag " + m_tagNames[static_cast<size_t>(t)] + ": key expression " + expr + " is not a field");
+        return tag;
+    }
+
+    int findTag(const std::string &name) const
+    {
+        const std::string up = upper(name);
+        for (size_t i = 0; i < m_tagNames.size(); ++i)
+            if (m_tagNames[i] == up)
+                return static_cast<int>(i);
+        return -1;
+    }
+
+    const std::string &tagName(int t) const { return m_tagNames[static_cast<size_t>(t)]; }
+
+    void remove(TreeTag &tag, const KeySource &k)
+    {
+        m_tag = &tag;
+        const std::string sk = sortableOf(k);
+        std::vector<std::pair<Node, uint32_t>> path; // nodes from the root down to the leaf, with their pages
+        std::vector<size_t> via;                     // child taken at each interior node
+        if (!findEntry(tag.root, sk, k.recno, path, via, 0))
+            return; // not indexed (an index that lacked it already): nothing to take out
+        Node &leaf = path.back().first;
+        size_t at = 0;
+        while (at < leaf.ptr.size() && leaf.ptr[at] != k.recno)
+            ++at;
+        leaf.ptr.erase(leaf.ptr.begin() + static_cast<long>(at));
+        leaf.key.erase(leaf.key.begin() + static_cast<long>(at));
+        // An emptied node leaves its parent (the root stays, even empty).
+        size_t level = path.size() - 1;
+        while (level > 0 && path[level].first.ptr.empty()) {
+            Node &parent = path[level - 1].first;
+            const size_t i = via[level - 1];
+            parent.ptr.erase(parent.ptr.begin() + static_cast<long>(i));
+            if (!parent.key.empty())
+                parent.key.erase(parent.key.begin() + static_cast<long>(std::min(i, parent.key.size() - 1)));
+            --level;
+        }
+        if (level == 0 && !path[0].first.leaf && path[0].first.ptr.empty()) {
+            // Every leaf went: the tree becomes one empty leaf.
+            const uint32_t page = allocate();
+            writeNode(page, Node{});
+            commitPages();
+            setRoot(tag, page);
+            return;
+        }
+        writeNode(path[level].second, path[level].first); // one block: the change is all or nothing
+    }
+
+    void insert(TreeTag &tag, const KeySource &k)
+    {
+        m_tag = &tag;
+        const std::string sk = sortableOf(k);
+        std::vector<std::pair<Node, uint32_t>> path;
+        std::vector<size_t> via;
+        uint32_t page = tag.root;
+        for (int depth = 0;; ++depth) {
+            if (depth > 32)
+                fail("tag tree too deep");
+            Node n = readNode(page);
+            if (n.leaf) {
+                path.emplace_back(std::move(n), page);
+                break;
+            }
+            // The first child whose highest key is above the new key; equal keys go after the existing ones.
+            size_t i = 0;
+            while (i < n.key.size() && compareSortable(sortableOfStored(n.key[i]), sk) <= 0)
+                ++i;
+            const uint32_t child = n.ptr[i];
+            via.push_back(i);
+            path.emplace_back(std::move(n), page);
+            page = child;
+        }
+        Node &leaf = path.back().first;
+        size_t at = 0;
+        while (at < leaf.ptr.size()) {
+            const int c = compareSortable(sortableOfStored(leaf.key[at]), sk);
+            if (c == 0 && tag.unique)
+                return; // a unique tag keeps the first record of a key
+            if (c > 0 || (c == 0 && leaf.ptr[at] > k.recno))
+                break;
+            ++at;
+        }
+        leaf.ptr.insert(leaf.ptr.begin() + static_cast<long>(at), k.recno);
+        leaf.key.insert(leaf.key.begin() + static_cast<long>(at), storedOf(k));
+        if (static_cast<int>(leaf.ptr.size()) <= tag.keysMax) {
+            writeNode(path.back().second, leaf);
+            return;
+        }
+        // Split upwards. Split halves go to new pages; the first node that does not overflow is rewritten in
+        // place, or a new root is linked from the tag header, as the last write.
+        const bool atEnd = at == leaf.ptr.size() - 1;
+        size_t level = path.size() - 1;
+        Node left, right;
+        std::string separator;
+        splitLeaf(leaf, atEnd, left, right);
+        separator = left.key.back();
+        uint32_t leftPage = allocate(), rightPage = allocate();
+        writeNode(leftPage, left);
+        writeNode(rightPage, right);
+        while (level > 0) {
+            Node &parent = path[level - 1].first;
+            const size_t i = via[level - 1];
+            parent.ptr[i] = rightPage;
+            parent.ptr.insert(parent.ptr.begin() + static_cast<long>(i), leftPage);
+            parent.key.insert(parent.key.begin() + static_cast<long>(i), separator);
+            --level;
+            if (static_cast<int>(parent.key.size()) <= tag.keysMax) {
+                commitPages();
+                writeNode(path[level].second, parent);
+                return;
+            }
+            Node l, r;
+            const size_t m = parent.key.size() / 2;
+            l.leaf = r.leaf = false;
+            l.ptr.assign(parent.ptr.begin(), parent.ptr.begin() + static_cast<long>(m) + 1);
+            l.key.assign(parent.key.begin(), parent.key.begin() + static_cast<long>(m));
+            separator = parent.key[m];
+            r.ptr.assign(parent.ptr.begin() + static_cast<long>(m) + 1, parent.ptr.end());
+            r.key.assign(parent.key.begin() + static_cast<long>(m) + 1, parent.key.end());
+            leftPage = allocate();
+            rightPage = allocate();
+            writeNode(leftPage, l);
+            writeNode(rightPage, r);
+        }
+        Node root;
+        root.leaf = false;
+        root.ptr = {leftPage, rightPage};
+        root.key = {separator};
+        const uint32_t rootPage = allocate();
+        writeNode(rootPage, root);
+        commitPages();
+        setRoot(tag, rootPage);
+    }
+
+    // Steps the tag's change counter; returns the value before.
+    int bumpSerial(const TreeTag &tag)
+    {
+        uint8_t s = 0;
+        m_file.readExact(static_cast<uint64_t>(tag.headerPage) * kPage + 20, &s, 1, "a tag header");
+        const uint8_t next = static_cast<uint8_t>(s + 1);
+        m_file.writeAll(static_cast<uint64_t>(tag.headerPage) * kPage + 20, &next, 1);
+        return s;
+    }
+
+private:
+    [[noreturn]] void fail(const std::string &what) const
+    {
+        throw DbfError(ErrorCode::BadIndex, m_file.name() + ": " + what);
+    }
+
+    void readBlock(uint32_t page, uint8_t *out) const
+    {
+        if (page < kHeaderPages || page % m_pagesPerBlock != 0 || page >= m_next)
+            fail("node page " + std::to_string(page) + " lies outside the file");
+        m_file.readExact(static_cast<uint64_t>(page) * kPage, out, m_blockBytes, "an index node");
+    }
+
+    Node readNode(uint32_t page) const
+    {
+        std::vector<uint8_t> b(m_blockBytes);
+        readBlock(page, b.data());
+        Node n;
+        const uint32_t count = le32(b.data());
+        if (count > static_cast<uint32_t>(m_tag->keysMax))
+            fail("node page " + std::to_string(page) + " holds too many keys");
+        const size_t item = static_cast<size_t>(m_tag->itemLen);
+        const uint32_t after = le32(b.data() + 8 + count * item);
+        n.leaf = after == 0;
+        for (uint32_t i = 0; i < count; ++i) {
+            const uint8_t *p = b.data() + 8 + i * item;
+            n.ptr.push_back(le32(p));
+            n.key.emplace_back(reinterpret_cast<const char *>(p + 4), item - 4);
+        }
+        if (!n.leaf)
+            n.ptr.push_back(after);
+        return n;
+    }
+
+    void writeNode(uint32_t page, const Node &n)
+    {
+        std::vector<uint8_t> b(m_blockBytes, 0);
+        const size_t item = static_cast<size_t>(m_tag->itemLen);
+        putLe32(b.data(), static_cast<uint32_t>(n.key.size()));
+        for (size_t i = 0; i < n.key.size(); ++i) {
+            uint8_t *p = b.data() + 8 + i * item;
+            putLe32(p, n.ptr[i]);
+            std::memcpy(p + 4, n.key[i].data(), std::min(n.key[i].size(), item - 4));
+        }
+        if (!n.leaf)
+            putLe32(b.data() + 8 + n.key.size() * item, n.ptr.back());
+        m_file.writeAll(static_cast<uint64_t>(page) * kPage, b.data(), b.size());
+    }
+
+    uint32_t allocate()
+    {
+        const uint32_t page = m_next;
+        m_next += m_pagesPerBlock;
+        m_allocated.push_back(page);
+        return page;
+    }
+
+    // The new pages count as the index's own before anything links to them.
+    void commitPages()
+    {
+        if (m_allocated.empty())
+            return;
+        uint8_t p[4];
+        putLe32(p, m_next);
+        m_file.writeAll(32, p, 4);
+        // The tag header keeps its size in pages and the last page it was given.
+        uint8_t th[8];
+        m_file.readExact(static_cast<uint64_t>(m_tag->headerPage) * kPage + 4, th, 4, "a tag header");
+        putLe32(th, le32(th) + static_cast<uint32_t>(m_allocated.size()) * m_pagesPerBlock);
+        m_file.writeAll(static_cast<uint64_t>(m_tag->headerPage) * kPage + 4, th, 4);
+        putLe32(th, m_allocated.back());
+        m_file.writeAll(static_cast<uint64_t>(m_tag->headerPage) * kPage + 252, th, 4);
+        m_pages = m_next;
+        m_allocated.clear();
+    }
+
+    void setRoot(TreeTag &tag, uint32_t page)
+    {
+        uint8_t p[4];
+        putLe32(p, page);
+        m_file.writeAll(static_cast<uint64_t>(tag.headerPage) * kPage, p, 4);
+        tag.root = page;
+    }
+
+    static void splitLeaf(const Node &n, bool atEnd, Node &left, Node &right)
+    {
+        // Keys that arrive in order (new request numbers) keep the left node full.
+        const size_t m = atEnd ? n.ptr.size() - 1 : n.ptr.size() / 2;
+        left.leaf = right.leaf = true;
+        left.ptr.assign(n.ptr.begin(), n.ptr.begin() + static_cast<long>(m));
+        left.key.assign(n.key.begin(), n.key.begin() + static_cast<long>(m));
+        right.ptr.assign(n.ptr.begin() + static_cast<long>(m), n.ptr.end());
+        right.key.assign(n.key.begin() + static_cast<long>(m), n.key.end());
+    }
+
+    const FieldDef &field() const { return m_fields[static_cast<size_t>(m_tag->fieldIndex)]; }
+
+    std::string sortableOf(const KeySource &k) const
+    {
+        // The stored form first, so that the comparison sees exactly what the tree holds.
+        return sortableOfStored(storedOf(k));
+    }
+
+    std::string sortableOfStored(const std::string &stored) const
+    {
+        return sortableFromStored(field(), m_tag->keyType, reinterpret_cast<const uint8_t *>(stored.data()),
+                                  m_tag->keyLen);
+    }
+
+    std::string storedOf(const KeySource &k) const
+    {
+        std::string s;
+        if (m_tag->keyType == 'C') {
+            s = k.value.isString() ? k.value.asString() : std::string();
+            s.resize(static_cast<size_t>(m_tag->keyLen), ' ');
+        } else if (m_tag->keyType == 'N') {
+            s = numericKey(k, field());
+        } else {
+            s = dateKey(k.value);
+        }
+        s.resize(static_cast<size_t>(m_tag->itemLen - 4), '\0');
+        return s;
+    }
+
+    int compareSortable(const std::string &a, const std::string &b) const
+    {
+        const int c = a.compare(b);
+        const int s = c < 0 ? -1 : (c > 0 ? 1 : 0);
+        return m_tag->descending ? -s : s;
+    }
+
+    // Depth-first search for the leaf that holds (key, recno): equal keys may spread over several children.
+    bool findEntry(uint32_t page, const std::string &sk, uint32_t recno, std::vector<std::pair<Node, uint32_t>> &path,
+                   std::vector<size_t> &via, int depth)
+    {
+        if (depth > 32)
+            fail("tag tree too deep");
+        Node n = readNode(page);
+        if (n.leaf) {
+            for (size_t i = 0; i < n.ptr.size(); ++i) {
+                if (n.ptr[i] == recno && compareSortable(sortableOfStored(n.key[i]), sk) == 0) {
+                    path.emplace_back(std::move(n), page);
+                    return true;
+                }
+            }
+            return false;
+        }
+        size_t i = 0;
+        while (i < n.key.size() && compareSortable(sortableOfStored(n.key[i]), sk) < 0)
+            ++i;
+        path.emplace_back(n, page);
+        for (; i < n.ptr.size(); ++i) {
+            via.push_back(i);
+            if (findEntry(n.ptr[i], sk, recno, path, via, depth + 1))
+                return true;
+            via.pop_back();
+            if (i < n.key.size() && compareSortable(sortableOfStored(n.key[i]), sk) > 0)
+                break;
+        }
+        path.pop_back();
+        return false;
+    }
+
+    File &m_file;
+    const std::vector<FieldDef> &m_fields;
+    uint16_t m_pagesPerBlock = 2;
+    uint16_t m_blockBytes = kBlock;
+    uint32_t m_pages = 0;
+    uint32_t m_next = 0;
+    std::vector<uint32_t> m_allocated;
+    std::vector<std::string> m_tagNames;
+    std::vector<uint32_t> m_tagPages;
+    const TreeTag *m_tag = nullptr;
+};
+
+} // namespace
+
+int readMdxSerial(File &file)
+{
+    MdxLock lock(file, false);
+    uint8_t h[kHeaderPages * kPage];
+    file.readExact(0, h, sizeof h, "the index header");
+    if (le16(h + 28) == 0)
+        return -1;
+    const uint32_t page = le32(h + kTagTable);
+    uint8_t s = 0;
+    file.readExact(static_cast<uint64_t>(page) * kPage + 20, &s, 1, "a tag header");
+    return s;
+}
+
+int applyMdxChanges(File &file, const std::vector<FieldDef> &fields, const std::vector<MdxEntryChange> &changes,
+                    bool sync)
+{
+    MdxLock lock(file, true);
+    TreeWriter w(file, fields);
+    if (w.tagCount() == 0)
+        return -1;
+    for (const auto &c : changes) {
+        const int t = w.findTag(c.tagName);
+        if (t < 0)
+            throw DbfError(ErrorCode::BadIndex, file.name() + ": no tag " + c.tagName);
+        TreeTag tag = w.loadTag(t);
+        if (c.remove)
+            w.remove(tag, c.oldKey);
+        if (c.insert)
+            w.insert(tag, c.newKey);
+    }
+    int before = -1;
+    for (int t = 0; t < w.tagCount(); ++t) {
+        const int s = w.bumpSerial(w.loadTag(t));
+        if (t == 0)
+            before = s;
+    }
+    if (sync)
+        file.sync();
+    return before;
 }
 
 } // namespace tav::dbf::detail

@@ -3,6 +3,7 @@
 // Internal: the production index (.MDX) in the dBASE IV layout: structural check, reading its keys, and the
 // bulk build that writes it anew.
 
+#include "platform/dbf/DbfFile.h"
 #include "platform/dbf/DbfTypes.h"
 
 #include <cstdint>
@@ -52,5 +53,30 @@ void writeMdx(const std::filesystem::path &path, const std::string &dbfBaseName,
 // Reads only the tag definitions (name, field, flags) of an index, without checks beyond what is needed to
 // read them; throws BadIndex when unreadable.
 std::vector<MdxTag> readMdxTags(const std::filesystem::path &path, const std::vector<FieldDef> &fields);
+
+// --- incremental maintenance of one record's entries (what every save does) ---
+
+// One tag's change for one record: the entry (old key, recno) leaves, the entry (new key, recno) joins.
+struct MdxEntryChange
+{
+    std::string tagName;
+    bool remove = false;
+    KeySource oldKey;
+    bool insert = false;
+    KeySource newKey;
+};
+
+// Reads the change counter of an index (byte 20 of the first tag's header, which dBASE-compatible engines
+// step on every update so that other users can tell that their view is stale); -1 when it has no tag.
+// Takes the index file's shared lock while reading.
+int readMdxSerial(File &file);
+
+// Applies the changes to the index tree under the index file's lock and steps the change counter of every
+// tag once. Nodes that split are written to new pages first and linked in by one final write of a single
+// block (a parent node or the tag header), so a process stopped at any moment leaves a sound tree. Returns
+// the counter of the first tag as it was before this update (-1 without tags). Throws DbfError(BadIndex)
+// when the tree cannot be read or a tag is unknown.
+int applyMdxChanges(File &file, const std::vector<FieldDef> &fields, const std::vector<MdxEntryChange> &changes,
+                    bool sync);
 
 } // namespace tav::dbf::detail

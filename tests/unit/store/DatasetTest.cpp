@@ -101,8 +101,10 @@ TEST(Dataset, TypedFieldsConvertAndPadAsStored)
     EXPECT_EQ(ds["X_APE1"].value().toString(), "GARCIA") << "trailing blanks are not part of a value";
     ds["X_APE1"].setValue("   ");
     EXPECT_TRUE(ds["X_APE1"].isNull()) << "a blank string is null";
-    ds["X_APE1"].setValue("ABCDEFGHIJKLMNOPQRSTU");
-    EXPECT_EQ(ds["X_APE1"].asString(), "ABCDEFGHIJKLMNO") << "cut to the column's size";
+    ds["X_APE1"].setValue("ABCDEFGHIJKLMNO   ");
+    EXPECT_EQ(ds["X_APE1"].asString(), "ABCDEFGHIJKLMNO") << "as wide as the column, once blanks are gone";
+    EXPECT_THROW(ds["X_APE1"].setValue("ABCDEFGHIJKLMNOP"), DatasetError) << "too long: refused, not cut";
+    EXPECT_EQ(ds["X_APE1"].asString(), "ABCDEFGHIJKLMNO") << "the refused value changed nothing";
     ds["F_NAC"].setAsString("31/12/1999");
     EXPECT_EQ(ds["F_NAC"].asDate(), QDate(1999, 12, 31));
     ds["C_PROV"].setAsString("x");

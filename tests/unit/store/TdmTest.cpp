@@ -1,5 +1,7 @@
 #include "OfficeFixture.h"
 
+#include <fstream>
+
 using namespace tav;
 using tav::store::Dataset;
 using tav::ui::Ui;
@@ -196,4 +198,60 @@ TEST_F(TdmTest, LookupsAndCalculatedFields)
     EXPECT_EQ(dm.pedp->field("c_pedido").asString(), "W123456");
     EXPECT_EQ(dm.pedp->field("X_TRAM").asString(), "EXENTO");
     dm.pedp->cancel();
+}
+
+// A change the table cannot store is refused, never reported as stored: a setting longer than its column, an
+// edit of a record another station deleted meanwhile, a number drawn from a damaged sequence row.
+TEST_F(TdmTest, ChangesThatCannotBeStoredAreRefused)
+{
+    auto &dm = startDm();
+    const QString longest(150, QLatin1Char('x'));
+    EXPECT_TRUE(dm.writeSetting("largo", longest));
+    EXPECT_FALSE(dm.writeSetting("largo", longest + QLatin1Char('y'))) << "151 characters in a 150 column";
+    EXPECT_EQ(dm.readSetting("largo"), longest) << "the refused value changed nothing";
+    EXPECT_FALSE(dm.amb->isEditing());
+
+    dm.ped->insert();
+    dm.ped->field("C_PED").setValue(5);
+    dm.ped->field("C_REG").setValue(7);
+    dm.ped->field("X_APE1").setValue("GOMEZ");
+    ASSERT_TRUE(dm.ped->post());
+    test::TestUi otherUi;
+    store::Tdm other(dir.path(), otherUi, clock);
+    other.openTables();
+    ASSERT_TRUE(other.ped->findKey(5));
+    ASSERT_TRUE(dm.ped->findKey(5));
+    ASSERT_TRUE(dm.ped->remove());
+    other.ped->edit();
+    other.ped->field("X_APE1").setValue("GOMEZ PAZ");
+    EXPECT_FALSE(other.ped->post()) << "the record was deleted by the other station";
+    EXPECT_EQ(other.ped->state(), store::DatasetState::Browse);
+    EXPECT_TRUE(other.ped->isEmpty());
+    EXPECT_TRUE(otherUi.shown({{"El registro fue borrado en otra estación de trabajo.\rLos cambios no se pudieron "
+                                "grabar.",
+                                "Advertencia"}}));
+    {
+        auto t = dbf::Table::open(file("PED.DBF"), dbf::OpenMode::Shared, {});
+        ASSERT_EQ(t.recordCount(), 1u);
+        EXPECT_TRUE(t.isDeleted(1)) << "the record stays deleted";
+        EXPECT_EQ(t.readValue(1, t.fieldIndex("X_APE1")).asString(), "GOMEZ");
+    }
+
+    // "2O" where the last request number should be: no number, a message, and the row left as it was.
+    ui.clearRecord();
+    {
+        auto sec = dbf::Table::open(file("sec.dbf"), dbf::OpenMode::Shared);
+        ASSERT_EQ(sec.readRecord(1).value(0).asString(), "ped");
+        const auto at = sec.headerLength() + 1 + 10 + 8; // record 1, N_SEC (N 10): its last two digits
+        sec.close();
+        std::fstream f(file("sec.dbf"), std::ios::in | std::ios::out | std::ios::binary);
+        f.seekp(at);
+        f.write("2O", 2);
+    }
+    EXPECT_EQ(dm.drawNumber("ped"), 0);
+    ASSERT_EQ(ui.messages().size(), 1);
+    EXPECT_TRUE(ui.messages()[0].text.startsWith("El último número del objeto \"ped\" en la tabla de secuencias "
+                                                 "está dañado (N_SEC = \"2O\")"))
+        << ui.messages()[0].text.toStdString();
+    EXPECT_EQ(dm.drawNumber("pedp"), 1) << "the other sequences still work";
 }
