@@ -4,7 +4,7 @@
 // 100,000 personal requests, in the system's temporary folder.
 
 #include "store/OfficeInstaller.h"
-#include "ui/Ui.h"
+#include "port/Ui.h"
 
 #include "platform/dbf/DbfTable.h"
 #include "platform/os/NoCasePath.h"
