@@ -79,14 +79,22 @@ int checkJob(const std::filesystem::path &programDir, QTextStream &out)
     for (const auto &def : store::tableSet()) {
         const auto path = storage.tablePath(def.file);
         try {
-            auto t = dbf::Table::open(path, dbf::OpenMode::Shared);
-            const auto check = dbf::Table::validateProductionIndex(path, true);
-            QString verdict = QStringLiteral("OK");
-            if (check.present && !check.valid) {
-                verdict = QStringLiteral("índice dañado: ") + QString::fromStdString(check.error);
+            // The whole file: record count, deletion flags, stored values, memo file and index.
+            const auto damage = dbf::Table::verify(path);
+            dbf::OpenOptions inspect;
+            inspect.readOnly = true;
+            inspect.validateIndex = false;
+            inspect.loadIndexes = false;
+            inspect.reindexOnClose = false;
+            auto t = dbf::Table::open(path, dbf::OpenMode::Shared, inspect);
+            if (damage.empty()) {
+                out << "  " << def.file << ": " << t.recordCount() << " registros, OK" << Qt::endl;
+            } else {
                 ++problems;
+                out << "  " << def.file << ": DAÑADA" << Qt::endl;
+                for (const auto &d : damage)
+                    out << "    " << store::damageText(d) << Qt::endl;
             }
-            out << "  " << def.file << ": " << t.recordCount() << " registros, " << verdict << Qt::endl;
             QStringList missing;
             for (const auto &row : store::schemaUpgrades())
                 if (row.file.compare(def.file, Qt::CaseInsensitive) == 0 && t.fieldIndex(row.field.name) < 0)

@@ -687,12 +687,22 @@ bool Dataset::post()
         m_locked = false;
     }
     m_modified = false;
+    const bool inserted = m_state == DatasetState::Insert;
+    const int keyCol = m_source->keyColumn();
+    const bool sameRows =
+        !inserted && !m_filtered && (keyCol < 0 || keyCol == m_detailIndex || !m_master) &&
+        (keyCol < 0 || compareKeys(stored.value(keyCol), m_original.value(keyCol)) == 0) &&
+        (m_detailIndex < 0 || compareKeys(stored.value(m_detailIndex), m_original.value(m_detailIndex)) == 0);
     m_state = DatasetState::Browse;
-    loadRows();
-    positionAtRecNo(recno);
+    if (!sameRows) {
+        loadRows();
+        positionAtRecNo(recno);
+    } else if (keyCol >= 0 && m_pos >= 0 && m_pos < recordCount()) {
+        m_rows[static_cast<size_t>(m_pos)].keyLoaded = false; // read again when a search needs it
+    }
     loadCurrent();
     emit stateChanged();
-    emit layoutChanged();
+    emit layoutChanged(); // grids show the saved values
     emit currentChanged();
     if (afterPost)
         afterPost(*this);
@@ -768,8 +778,15 @@ void Dataset::refresh()
         cancel();
     const QVariant key = keyOfCurrent();
     const RecNo recno = currentRecNo();
+    bool changed = true;
     try {
-        m_source->refresh();
+        changed = m_source->refresh();
+        if (!changed) {
+            // Nobody appended, deleted or re-keyed: the same records in the same order; only values may differ.
+            loadCurrent();
+            emit currentChanged();
+            return;
+        }
         loadRows();
     } catch (const std::exception &e) {
         // A source that could not be read again is not browsed as if nothing happened.

@@ -206,14 +206,17 @@ void DbfSource::close()
     m_table.close();
 }
 
-void DbfSource::refresh()
+bool DbfSource::refresh()
 {
     if (!m_table.isOpen()) {
         open();
-        return;
+        return true;
     }
     // Other stations' appends are read alone; the whole table only when they also deleted or re-keyed records.
-    m_table.refresh();
+    const uint32_t before = m_table.recordCount();
+    const bool reread = m_table.refresh();
+    // Without an index the live records are the undeleted ones in record order, read each time.
+    return reread || m_table.recordCount() != before || m_tag.isEmpty();
 }
 
 bool DbfSource::isDeleted(RecNo recno)

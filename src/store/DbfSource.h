@@ -25,7 +25,7 @@ public:
     void open() override;
     void close() override;
     bool isOpen() const override { return m_table.isOpen(); }
-    void refresh() override;
+    bool refresh() override;
     bool isDeleted(RecNo recno) override;
     int keyColumn() const override { return m_keyColumn; }
     std::vector<KeyEntry> liveRecords() override;

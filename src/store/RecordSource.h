@@ -55,10 +55,12 @@ public:
     virtual void close() = 0;
     virtual bool isOpen() const = 0;
     // Makes what other stations saved visible (liveRecords then includes their records). Opens a closed source.
-    virtual void refresh()
+    // Returns false when the live records and their order are known to be as they were.
+    virtual bool refresh()
     {
         close();
         open();
+        return true;
     }
     // True when the record no longer exists for this table (another station deleted it).
     virtual bool isDeleted(RecNo) { return false; }

@@ -56,15 +56,113 @@ void StorageLifecycle::restoreIndex(const QString &tableFile) const
             QStringLiteral("No generar MDX desde el archivo de backup de la tabla %1").arg(tableFile).toStdString());
 }
 
+QString damageText(const dbf::Damage &d)
+{
+    using K = dbf::Damage::Kind;
+    const QString field = QString::fromStdString(d.field);
+    const QString stored = QString::fromLatin1(d.stored.data(), static_cast<qsizetype>(d.stored.size()));
+    switch (d.kind) {
+    case K::Header:
+        return QStringLiteral("el encabezado del archivo está dañado (%1)").arg(QString::fromStdString(d.detail));
+    case K::RecordCount:
+        if (d.wholeRecords > d.headerCount)
+            return QStringLiteral("el encabezado dice %1 registros pero el archivo tiene %2 registros completos")
+                .arg(d.headerCount)
+                .arg(d.wholeRecords);
+        return QStringLiteral("el encabezado dice %1 registros pero el archivo está cortado: tiene %2 registros "
+                              "completos%3")
+            .arg(d.headerCount)
+            .arg(d.wholeRecords)
+            .arg(d.partialBytes > 1 ? QStringLiteral(" y parte de otro") : QString());
+    case K::DeletionFlag:
+        return QStringLiteral("el registro %1 tiene una marca de borrado que no es válida (\"%2\")")
+            .arg(d.recno)
+            .arg(stored);
+    case K::BadValue:
+        if (d.recno == 0)
+            return QStringLiteral("más registros dañados (%1)").arg(QString::fromStdString(d.detail));
+        return QStringLiteral("el registro %1 tiene en el campo %2 el valor \"%3\", que no es válido")
+            .arg(d.recno)
+            .arg(field, stored);
+    case K::MemoMissing:
+        return QStringLiteral("falta el archivo de memos (.DBT)");
+    case K::MemoDamaged:
+        if (d.recno > 0)
+            return QStringLiteral("el registro %1 apunta en el campo %2 fuera del archivo de memos (.DBT)")
+                .arg(d.recno)
+                .arg(field);
+        return QStringLiteral("el archivo de memos (.DBT) está dañado (%1)").arg(QString::fromStdString(d.detail));
+    case K::Index:
+        return QStringLiteral("el índice (.MDX) está dañado o desactualizado (%1)")
+            .arg(QString::fromStdString(d.detail));
+    }
+    return QString::fromStdString(d.detail);
+}
+
+int StorageLifecycle::removeLeftovers() const
+{
+    int removed = 0;
+    std::error_code ec;
+    for (const auto &entry : std::filesystem::directory_iterator(m_dir, ec)) {
+        const std::string name = entry.path().filename().string();
+        if (name.size() < 6 || name[0] != '.' || name.compare(name.size() - 4, 4, ".new") != 0)
+            continue;
+        const QString base = QString::fromStdString(name.substr(1, name.size() - 5)).toLower();
+        if (!base.endsWith(QLatin1String(".dbf")) && !base.endsWith(QLatin1String(".mdx")) &&
+            !base.endsWith(QLatin1String(".dbt")))
+            continue;
+        // A file being written is locked by its writer; one nobody holds was left by a stopped writer.
+        try {
+            dbf::OpenOptions o;
+            o.validateIndex = false;
+            o.loadIndexes = false;
+            o.reindexOnClose = false;
+            o.sharedOpenWait = std::chrono::milliseconds(0);
+            if (base.endsWith(QLatin1String(".dbf"))) {
+                dbf::Table::open(entry.path(), dbf::OpenMode::Exclusive, o).close();
+            }
+        } catch (const dbf::DbfError &e) {
+            if (e.code() == dbf::ErrorCode::Busy)
+                continue;
+        }
+        if (std::filesystem::remove(entry.path(), ec))
+            ++removed;
+    }
+    return removed;
+}
+
 QString StorageLifecycle::checkTables() const
 {
     // Opening validates the production index; the in-memory orders are not needed for that.
     dbf::OpenOptions probe;
     probe.loadIndexes = false;
     probe.reindexOnClose = false;
+    m_damaged.clear();
+    removeLeftovers();
+    QStringList damagedMessages;
     for (const auto &def : tableSet()) {
         if (def.file.isEmpty())
             continue;
+        // The records and the memo file first: a damaged table is not touched (no index restore, no open).
+        try {
+            const auto path = tablePath(def.file);
+            if (std::filesystem::exists(path)) {
+                dbf::VerifyOptions v;
+                v.index = false;
+                v.maxRecords = 5;
+                QStringList problems;
+                for (const auto &d : dbf::Table::verify(path, v))
+                    problems << damageText(d);
+                if (!problems.isEmpty()) {
+                    m_damaged[def.file.toLower()] = problems;
+                    damagedMessages << QStringLiteral("La tabla %1 está dañada y no se abrirá: %2.")
+                                           .arg(def.file, problems.join(QStringLiteral("; ")));
+                    continue;
+                }
+            }
+        } catch (const std::exception &) {
+            // Unreadable: the open below reports it.
+        }
         try {
             try {
                 dbf::Table::open(tablePath(def.file), dbf::OpenMode::Shared, probe).close();
@@ -85,6 +183,12 @@ QString StorageLifecycle::checkTables() const
             return QStringLiteral("ERROR: Al Chequear tabla - Msg: ") + e.text();
         }
     }
+    if (!damagedMessages.isEmpty())
+        return damagedMessages.join(QStringLiteral("\r")) +
+               QStringLiteral("\rNo se perdió ningún dato. Para repararla, con el programa cerrado en todas las "
+                              "estaciones: dbftool recover <tabla> (ver la guía del administrador), o comuníquese "
+                              "con %1.")
+                   .arg(supportContact());
     return {};
 }
 
@@ -106,6 +210,8 @@ int StorageLifecycle::upgradeSchema(const MessageSink &messages) const
     };
     int added = 0;
     for (const auto &row : schemaUpgrades()) {
+        if (isDamaged(row.file))
+            continue; // a damaged table is left as it is until it is repaired
         try {
             auto &fields = columns(row.file);
             if (std::any_of(fields.begin(), fields.end(),
@@ -132,6 +238,8 @@ int StorageLifecycle::widenColumns() const
 {
     int widened = 0;
     for (const auto &w : widenings()) {
+        if (isDamaged(w.file))
+            continue;
         try {
             dbf::OpenOptions o;
             o.validateIndex = false;
@@ -176,7 +284,7 @@ void StorageLifecycle::reindexAll(const Progress &progress) const
     for (const auto &def : set) {
         if (def.file.isEmpty())
             continue;
-        if (!def.tags.empty()) {
+        if (!def.tags.empty() && !isDamaged(def.file)) {
             try {
                 dbf::OpenOptions o;
                 o.loadIndexes = false;

@@ -4,8 +4,13 @@
 
 #include <QString>
 
+#include "platform/dbf/DbfTable.h"
+
+#include <QStringList>
+
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <stdexcept>
 
 namespace tav::store {
@@ -36,7 +41,16 @@ public:
     // Opens every table in declaration order; one that will not open gets its index back from
     // "<base>_bak.mdx" and is opened again. Returns the failure message of the first table that could not be
     // repaired ("ERROR: Al Chequear tabla - Msg: ..."), or an empty text when all open.
+    // A table whose file is damaged (record count against the file, deletion flags, stored values, memo file)
+    // is not opened or repaired: it is listed in damagedTables() with what is wrong, the remaining tables are
+    // checked, and the returned message names every damaged table and how to repair it.
     QString checkTables() const;
+    // Tables the last checkTables found damaged: file name (as declared) → the problems, in Spanish.
+    const std::map<QString, QStringList> &damagedTables() const { return m_damaged; }
+    bool isDamaged(const QString &file) const { return m_damaged.count(file.toLower()) > 0; }
+    // Removes the "." + name + ".new" files a pack, re-index or schema change left when it was stopped
+    // (those another station is still writing are left alone). Returns how many.
+    int removeLeftovers() const;
     // Copies "<base>_bak.mdx" over "<base>.mdx"; throws StorageError with the message to show.
     void restoreIndex(const QString &tableFile) const;
 
@@ -57,7 +71,11 @@ public:
 
 private:
     std::filesystem::path m_dir;
+    mutable std::map<QString, QStringList> m_damaged;
 };
+
+// One problem of a damaged table, for the user.
+QString damageText(const dbf::Damage &damage);
 
 // The message shown when a table cannot be re-indexed, naming the table and the support contact.
 QString reindexFailureMessage(const QString &component);

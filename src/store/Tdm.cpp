@@ -249,6 +249,8 @@ void Tdm::upgradeSchema()
 void Tdm::packRequestTables()
 {
     for (const char *name : {"ped", "pedp"}) {
+        if (m_storage.isDamaged(findTableDef(QString::fromLatin1(name))->file))
+            continue;
         try {
             m_storage.packTable(QString::fromLatin1(name) + QStringLiteral(".dbf"));
         } catch (const StorageError &) {
@@ -284,8 +286,13 @@ bool Tdm::reindex(const StorageLifecycle::Progress &progress)
 
 void Tdm::openTables()
 {
-    for (const auto &name : openOrder())
+    for (const auto &name : openOrder()) {
+        // A table the start-up check found damaged stays closed (the check said why): nothing is written
+        // over records its header lost.
+        if (const TableDef *def = findTableDef(name); def && m_storage.isDamaged(def->file))
+            continue;
         dataset(name).open();
+    }
     PedBol->open();
 }
 

@@ -4,6 +4,7 @@
 //   dbftool dump FILE [--format=csv|json] [--all]
 //   dbftool check FILE
 //   dbftool pack FILE
+//   dbftool recover FILE      (a damaged table: keeps every whole record, see docs/dbase-engine.md)
 //   dbftool reindex FILE
 //   dbftool create FILE --fields "NAME:C:10,N_X:N:8:0,..." [--tag FIELD ...] [--version=0x8B]
 //
@@ -394,24 +395,28 @@ int cmdDump(const std::string &file, const std::vector<std::string> &opts)
 
 int cmdCheck(const std::string &file)
 {
-    OpenOptions o;
-    o.readOnly = true;
-    o.loadIndexes = false;
-    o.reindexOnClose = false;
-    Table t = Table::open(file, OpenMode::Shared, o); // header and index structure
-    bool memoFields = false;
-    for (const auto &f : t.fields())
-        memoFields =
-            memoFields || f.type == FieldType::Memo || f.type == FieldType::Binary || f.type == FieldType::General;
-    if (memoFields && !t.memoPath())
-        throw DbfError(ErrorCode::BadMemo, t.path().filename().string() + ": memo file missing");
-    for (uint32_t r = 1; r <= t.recordCount(); ++r)
-        (void)t.readRecord(r); // every memo pointer inside the memo file
-    const IndexCheck ix = Table::validateProductionIndex(file, true);
-    if (!ix.valid)
-        throw DbfError(ErrorCode::BadIndex, ix.error);
+    // Header, record count against the file, every record's flag and values, memo file, and the index.
+    const auto damage = Table::verify(file);
+    if (!damage.empty()) {
+        for (const auto &d : damage)
+            std::cerr << "dbftool: " << utf8(d.detail) << "\n";
+        return 1;
+    }
+    Table t = Table::open(file, OpenMode::Shared, inspectOptions());
     std::cout << utf8(t.path().filename().string()) << ": ok, " << t.recordCount() << " records\n";
     return 0;
+}
+
+int cmdRecover(const std::string &file)
+{
+    const auto steps = Table::recover(file);
+    for (const auto &s : steps)
+        std::cout << utf8(s) << "\n";
+    const auto left = Table::verify(file);
+    for (const auto &d : left)
+        std::cout << "still to correct by hand: " << utf8(d.detail) << "\n";
+    std::cout << (steps.empty() ? "nothing to recover\n" : "recovered\n");
+    return left.empty() ? 0 : 1;
 }
 
 int cmdPack(const std::string &file)
@@ -474,6 +479,7 @@ const char *kUsage = "usage: dbftool info FILE [--format=json]\n"
                      "       dbftool dump FILE [--format=csv|json] [--all]\n"
                      "       dbftool check FILE\n"
                      "       dbftool pack FILE\n"
+                     "       dbftool recover FILE\n"
                      "       dbftool reindex FILE\n"
                      "       dbftool create FILE --fields \"NAME:C:10,N_X:N:8:0,...\" [--tag FIELD ...]\n";
 
@@ -499,6 +505,8 @@ int main(int argc, char **argv)
             return cmdCheck(file);
         if (cmd == "pack")
             return cmdPack(file);
+        if (cmd == "recover")
+            return cmdRecover(file);
         if (cmd == "reindex")
             return cmdReindex(file);
         if (cmd == "create")

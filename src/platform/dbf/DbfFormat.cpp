@@ -632,4 +632,47 @@ std::string sortKey(const FieldDef &f, const Value &value)
     }
 }
 
+Extent extentOf(const Header &h, uint32_t headerCount, uint64_t fileSize, bool appendUnderWay)
+{
+    Extent e;
+    e.headerCount = headerCount;
+    e.appendUnderWay = appendUnderWay;
+    const uint64_t body = fileSize > h.headerLength ? fileSize - h.headerLength : 0;
+    const uint64_t len = std::max<uint16_t>(1, h.recordLength);
+    e.wholeRecords = body / len;
+    uint64_t rest = body % len;
+    if (e.wholeRecords >= headerCount) {
+        // Past the counted records: nothing, the EOF byte, or (after a stopped append) one record and its EOF.
+        const uint64_t after = body - static_cast<uint64_t>(headerCount) * len;
+        if (after <= 1) {
+            e.wholeRecords = headerCount;
+            rest = 0;
+        } else if (appendUnderWay && (after == len || after == len + 1)) {
+            e.stoppedAppend = true;
+            e.wholeRecords = headerCount;
+            rest = 0;
+        }
+    }
+    e.partialBytes = rest;
+    return e;
+}
+
+bool Extent::damaged() const
+{
+    return wholeRecords != headerCount || partialBytes > 1;
+}
+
+std::string Extent::describe(uint32_t count) const
+{
+    std::string s = "the header counts " + std::to_string(count) + " records but the file holds " +
+                    std::to_string(wholeRecords) + " whole records";
+    if (partialBytes > 1)
+        s += " and " + std::to_string(partialBytes) + " bytes of another";
+    if (wholeRecords > count)
+        s += " (records past the count are kept: repair with dbftool recover)";
+    else
+        s += " (the file was cut short: repair with dbftool recover)";
+    return s;
+}
+
 } // namespace tav::dbf::detail

@@ -54,6 +54,20 @@ std::vector<uint8_t> serializeHeader(const Header &h);
 // Writes today's date into bytes 1-3 of a fixed header part.
 void stampDate(uint8_t *hdr);
 
+// What a table file holds after its header, against the header's record count.
+struct Extent
+{
+    uint64_t wholeRecords = 0; // whole records the file holds after the header
+    uint64_t partialBytes = 0; // bytes of a record cut short at the end (the EOF byte not counted)
+    uint32_t headerCount = 0;
+    bool appendUnderWay = false; // byte 14: a record past the count is a stopped append's
+    bool stoppedAppend = false;  // exactly that record is there
+    bool damaged() const;
+    // "the header counts 20 records but the file holds 10 whole records and 37 bytes of another"
+    std::string describe(uint32_t count) const;
+};
+Extent extentOf(const Header &h, uint32_t headerCount, uint64_t fileSize, bool appendUnderWay);
+
 // Decoding: the value of a field from its bytes; `raw` receives the trimmed stored text.
 // For M/B/G the value is the block number (int64_t) or null; the caller loads the memo.
 Value decodeField(const FieldDef &f, const uint8_t *bytes, std::string *raw);

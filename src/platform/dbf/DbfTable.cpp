@@ -223,20 +223,33 @@ struct Table::Impl
         fields.clear();
         for (const auto &fl : hdr.fields)
             fields.push_back(fl.def);
-        count = clampedCount(hdr.recordCount, size);
+        count = countFor(hdr.recordCount, size, n > 14 && buf[14] != 0);
     }
     uint32_t clampedCount(uint32_t headerCount, uint64_t size) const
     {
         const uint64_t capacity = size > hdr.headerLength ? (size - hdr.headerLength) / hdr.recordLength : 0;
         return static_cast<uint32_t>(std::min<uint64_t>(headerCount, capacity));
     }
+    // The records a writable handle works with: exactly the header's count, or a DbfError(BadHeader) when the
+    // file holds fewer whole records, or more than the header counts (unless the one more is the record of an
+    // append that was stopped before it counted it: byte 14 set). Writing over such a file would lose
+    // records; read-only handles (inspection) take the whole records the count covers.
+    uint32_t countFor(uint32_t headerCount, uint64_t size, bool appendUnderWay) const
+    {
+        if (opts.readOnly && mode == OpenMode::Shared)
+            return clampedCount(headerCount, size);
+        const detail::Extent e = detail::extentOf(hdr, headerCount, size, appendUnderWay);
+        if (e.damaged())
+            fail(ErrorCode::BadHeader, e.describe(headerCount));
+        return headerCount;
+    }
     uint32_t currentCountOnDisk() const
     {
-        uint8_t c[4];
-        dbf.readExact(4, c, 4, "the record count");
+        uint8_t c[11];
+        dbf.readExact(4, c, 11, "the record count");
         const uint32_t headerCount = static_cast<uint32_t>(c[0]) | (static_cast<uint32_t>(c[1]) << 8) |
                                      (static_cast<uint32_t>(c[2]) << 16) | (static_cast<uint32_t>(c[3]) << 24);
-        return clampedCount(headerCount, dbf.size());
+        return countFor(headerCount, dbf.size(), c[10] != 0);
     }
 
     bool hasMemoFields() const
@@ -571,15 +584,14 @@ struct Table::Impl
         detail::writeMdx(target, path.stem().string(), fields, forTags, collectKeys(forTags));
         mdxPath = target;
         // The new file: the tags written are the ones this engine evaluates.
-        attachIndexFile(binaryCollation() || std::none_of(forTags.begin(), forTags.end(), [&](const IndexTag &t) {
-                            const int fi = fieldIndexOf(t.field);
-                            return fi >= 0 && fields[static_cast<size_t>(fi)].type == FieldType::Character;
-                        }));
+        attachIndexFile(mdxMaintainable(forTags));
     }
 
     // Replaces the table file by a new one, keeping locks: the new file is locked exclusively before it takes
     // the table's name. `writeBody` writes the records after the header and returns how many it wrote.
-    template <typename Body> void replaceFile(Header newHdr, Body writeBody, const std::function<void()> &beforeRename)
+    template <typename Body>
+    void replaceFile(Header newHdr, Body writeBody,
+                     const std::function<bool(const std::filesystem::path &)> &beforeRename)
     {
         const auto tmp = path.parent_path() / ("." + path.filename().string() + ".new");
         File out = File::create(tmp, true);
@@ -589,6 +601,7 @@ struct Table::Impl
         try {
             newCount = writeBody(out, static_cast<const Header &>(newHdr));
             newHdr.recordCount = newCount;
+            newHdr.fixed[14] = 0; // no append under way in the new file
             detail::stampDate(newHdr.fixed.data());
             const auto bytes = detail::serializeHeader(newHdr);
             out.writeAll(0, bytes.data(), bytes.size());
@@ -612,9 +625,22 @@ struct Table::Impl
         fields.clear();
         for (const auto &fl : hdr.fields)
             fields.push_back(fl.def);
+        // The new index (when the change needs one) is written beside the old one first. The renames then
+        // go: old index away, new table in, new index in. A process stopped between them leaves the old
+        // table with its old index, or a table without index (which the start-up and the re-index rebuild
+        // from the table); never an index that describes other records than the table holds.
+        std::filesystem::path newIndex;
+        const auto indexFile = mdxPath ? *mdxPath : companion(path, ".mdx");
+        const auto indexTmp = indexFile.parent_path() / ("." + indexFile.filename().string() + ".new");
         try {
-            if (beforeRename)
-                beforeRename();
+            if (beforeRename && beforeRename(indexTmp))
+                newIndex = indexTmp;
+            if (!newIndex.empty()) {
+                mdx.reset();
+                std::error_code gone;
+                std::filesystem::remove(indexFile, gone);
+                detail::syncDirectory(path.parent_path());
+            }
             std::filesystem::rename(tmp, path);
         } catch (const std::exception &e) {
             dbf = std::move(old);
@@ -623,12 +649,39 @@ struct Table::Impl
             fields = oldFields;
             std::error_code ec;
             std::filesystem::remove(tmp, ec);
+            if (!newIndex.empty())
+                std::filesystem::remove(newIndex, ec);
             if (dynamic_cast<const DbfError *>(&e))
                 throw;
             fail(ErrorCode::Io, std::string("cannot replace the table file: ") + e.what());
         }
+        if (!newIndex.empty()) {
+            std::error_code ec;
+            std::filesystem::rename(newIndex, indexFile, ec);
+            if (ec)
+                fail(ErrorCode::Io, "the table was replaced but its new index could not take its name (" +
+                                        ec.message() + "); run reindex");
+            mdxPath = indexFile;
+            attachIndexFile(mdxMaintainable(tags));
+        }
         detail::syncDirectory(path.parent_path());
         old.close();
+    }
+
+    // A new index prepared at `at` for the records now current (the table file is renamed after it).
+    bool prepareIndex(const std::vector<IndexTag> &forTags, const std::filesystem::path &at)
+    {
+        detail::writeMdx(mdxPath ? *mdxPath : companion(path, ".mdx"), path.stem().string(), fields, forTags,
+                         collectKeys(forTags), at);
+        return true;
+    }
+
+    bool mdxMaintainable(const std::vector<IndexTag> &forTags) const
+    {
+        return binaryCollation() || std::none_of(forTags.begin(), forTags.end(), [&](const IndexTag &t) {
+                   const int fi = fieldIndexOf(t.field);
+                   return fi >= 0 && fields[static_cast<size_t>(fi)].type == FieldType::Character;
+               });
     }
 };
 
@@ -1109,13 +1162,18 @@ uint32_t Table::append(const std::vector<Value> &values)
             m.dbf.writeAll(at, b, 4);
             std::memcpy(m.hdr.fields[i].raw.data() + 42, b, 4);
         }
+        // Byte 14 says that an append is under way: a record past the count with it set is the record of an
+        // append that was stopped before counting it, which the next append writes over. Without it, bytes
+        // past the count are records the header lost, and the table is refused (countFor) instead of
+        // written over. Nothing past the count is ever cut off.
+        const uint8_t underWay = 1;
+        m.dbf.writeAll(14, &underWay, 1);
         const uint64_t at = m.recordOffset(n + 1);
         m.dbf.writeAll(at, rec.data(), rec.size());
-        if (m.dbf.size() > at + rec.size())
-            m.dbf.truncate(at + rec.size()); // a record left behind by a writer that was stopped
         m.syncData();
-        // The count goes to the header only after the record and the EOF byte are written.
-        uint8_t h[7];
+        // The count goes to the header only after the record and the EOF byte are written; the same write
+        // clears byte 14.
+        uint8_t h[14];
         {
             uint8_t full[8] = {};
             detail::stampDate(full);
@@ -1126,7 +1184,14 @@ uint32_t Table::append(const std::vector<Value> &values)
         const uint32_t newCount = n + 1;
         for (int k = 0; k < 4; ++k)
             h[3 + k] = static_cast<uint8_t>((newCount >> (8 * k)) & 0xFF);
-        m.dbf.writeAll(1, h, 7);
+        h[7] = static_cast<uint8_t>(m.hdr.headerLength & 0xFF);
+        h[8] = static_cast<uint8_t>(m.hdr.headerLength >> 8);
+        h[9] = static_cast<uint8_t>(m.hdr.recordLength & 0xFF);
+        h[10] = static_cast<uint8_t>(m.hdr.recordLength >> 8);
+        h[11] = m.hdr.fixed.size() > 13 ? m.hdr.fixed[12] : 0;
+        h[12] = m.hdr.fixed.size() > 13 ? m.hdr.fixed[13] : 0;
+        h[13] = 0;
+        m.dbf.writeAll(1, h, 14);
         m.syncData();
         recno = newCount;
         // Records other processes appended since our last look join our indexes too.
@@ -1331,9 +1396,8 @@ void Table::pack()
             out.writeAll(pos, buf.data(), buf.size());
         return live;
     };
-    m.replaceFile(m.hdr, body, [&] {
-        if (m.hdr.productionIndex && !m.tags.empty())
-            m.writeIndex(m.tags);
+    m.replaceFile(m.hdr, body, [&](const std::filesystem::path &at) {
+        return m.hdr.productionIndex && !m.tags.empty() && m.prepareIndex(m.tags, at);
     });
     m.hdr.recordCount = m.count;
     m.buildIndexes();
@@ -1558,9 +1622,8 @@ void Table::changeWidth(const std::string &fieldName, uint8_t newWidth)
                 out.writeAll(pos, buf.data(), buf.size());
             return n;
         },
-        [&] {
-            if (indexed && m.hdr.productionIndex)
-                m.writeIndex(m.tags);
+        [&](const std::filesystem::path &at) {
+            return indexed && m.hdr.productionIndex && m.prepareIndex(m.tags, at);
         });
     m.buildIndexes();
 }
@@ -1589,6 +1652,282 @@ void Table::flush()
 {
     if (d && d->dbf.isOpen() && !d->opts.readOnly)
         d->dbf.sync();
+}
+
+} // namespace tav::dbf
+
+namespace tav::dbf {
+
+namespace {
+
+// A stored value that is not a value of its column: the text when so, else nullopt.
+std::optional<std::string> badStoredValue(const FieldDef &f, const uint8_t *bytes)
+{
+    const std::string_view sv(reinterpret_cast<const char *>(bytes), f.length);
+    size_t b = 0, e = sv.size();
+    while (b < e && (sv[b] == ' ' || sv[b] == '\0'))
+        ++b;
+    while (e > b && (sv[e - 1] == ' ' || sv[e - 1] == '\0'))
+        --e;
+    const std::string t(sv.substr(b, e - b));
+    switch (f.type) {
+    case FieldType::Numeric:
+    case FieldType::Float: {
+        if (t.empty() || t == "." || t.find_first_not_of('*') == std::string::npos)
+            return std::nullopt; // blank, dBASE IV's blank decimal, or dBASE's own overflow mark
+        double d = 0;
+        return detail::parseNumber(t, d) ? std::nullopt : std::optional<std::string>(t);
+    }
+    case FieldType::Date: {
+        if (t.empty() || t.find_first_not_of('0') == std::string::npos)
+            return std::nullopt;
+        std::string raw;
+        return detail::decodeField(f, bytes, &raw).isNull() ? std::optional<std::string>(t) : std::nullopt;
+    }
+    case FieldType::Logical: {
+        const char c = static_cast<char>(bytes[0]);
+        return std::string("TtFfYyNn? ").find(c) != std::string::npos || c == '\0'
+                   ? std::nullopt
+                   : std::optional<std::string>(std::string(1, c));
+    }
+    case FieldType::Memo:
+    case FieldType::Binary:
+    case FieldType::General:
+        if (t.empty())
+            return std::nullopt;
+        return t.size() <= 10 && t.find_first_not_of("0123456789") == std::string::npos ? std::nullopt
+                                                                                        : std::optional<std::string>(t);
+    default:
+        return std::nullopt;
+    }
+}
+
+} // namespace
+
+std::vector<Damage> Table::verify(const std::filesystem::path &path, const VerifyOptions &options)
+{
+    std::vector<Damage> out;
+    OpenOptions o;
+    o.readOnly = true;
+    o.validateIndex = false;
+    o.loadIndexes = false;
+    o.reindexOnClose = false;
+    Table t;
+    try {
+        t = Table::open(path, OpenMode::Shared, o);
+    } catch (const DbfError &e) {
+        if (e.code() != ErrorCode::BadHeader && e.code() != ErrorCode::BadMemo)
+            throw;
+        Damage d;
+        d.kind = e.code() == ErrorCode::BadMemo ? Damage::Kind::MemoDamaged : Damage::Kind::Header;
+        d.detail = e.what();
+        out.push_back(d);
+        return out;
+    }
+    Impl &m = *t.d;
+    // The count against the file.
+    {
+        uint8_t c[11];
+        m.dbf.readExact(4, c, 11, "the record count");
+        const uint32_t headerCount = static_cast<uint32_t>(c[0]) | (static_cast<uint32_t>(c[1]) << 8) |
+                                     (static_cast<uint32_t>(c[2]) << 16) | (static_cast<uint32_t>(c[3]) << 24);
+        // An append under way in another process right now is not damage.
+        const bool appendHeld = m.dbf.isLockedByOther(detail::kAppendLock, 1, true);
+        const detail::Extent e = detail::extentOf(m.hdr, headerCount, m.dbf.size(), c[10] != 0 || appendHeld);
+        if (e.damaged()) {
+            Damage d;
+            d.kind = Damage::Kind::RecordCount;
+            d.headerCount = headerCount;
+            d.wholeRecords = e.wholeRecords;
+            d.partialBytes = e.partialBytes;
+            d.detail = m.name + ": " + e.describe(headerCount);
+            out.push_back(d);
+        }
+    }
+    // Every record: its flag, its values, its memo pointers.
+    bool memoFields = false;
+    for (const auto &f : m.fields)
+        memoFields = memoFields || isMemoType(f.type);
+    std::optional<std::string> memoHeader;
+    if (memoFields || m.hdr.hasMemoFile()) {
+        if (!m.memo) {
+            if (memoFields) {
+                Damage d;
+                d.kind = Damage::Kind::MemoMissing;
+                d.detail = m.memoExpected.filename().string() + ": memo file missing (needed by " + m.name + ")";
+                out.push_back(d);
+            }
+        } else if (auto problem = m.memo->headerProblem(); !problem.empty()) {
+            Damage d;
+            d.kind = Damage::Kind::MemoDamaged;
+            d.detail = problem;
+            out.push_back(d);
+        }
+    }
+    size_t recordProblems = 0, notListed = 0;
+    auto note = [&](Damage d) {
+        if (++recordProblems > options.maxRecords) {
+            ++notListed;
+            return;
+        }
+        out.push_back(std::move(d));
+    };
+    m.scan(1, m.count, [&](uint32_t recno, const uint8_t *rec) {
+        if (rec[0] != ' ' && rec[0] != '*') {
+            Damage d;
+            d.kind = Damage::Kind::DeletionFlag;
+            d.recno = recno;
+            d.stored = std::string(1, static_cast<char>(rec[0]));
+            d.detail = m.name + ": record " + std::to_string(recno) + " has the deletion flag 0x" + [&] {
+                char b[4];
+                std::snprintf(b, sizeof b, "%02X", rec[0]);
+                return std::string(b);
+            }() + " (neither blank nor \"*\")";
+            note(d);
+        }
+        for (size_t i = 0; i < m.fields.size(); ++i) {
+            const FieldDef &f = m.fields[i];
+            const uint8_t *bytes = rec + m.hdr.fields[i].offset;
+            if (auto bad = badStoredValue(f, bytes)) {
+                Damage d;
+                d.kind = Damage::Kind::BadValue;
+                d.recno = recno;
+                d.field = f.name;
+                d.stored = *bad;
+                d.detail = m.name + ": record " + std::to_string(recno) + ", field " + f.name + ": \"" + *bad +
+                           "\" is not a value of its column";
+                note(d);
+                continue;
+            }
+            if (isMemoType(f.type) && m.memo) {
+                const Value v = m.fieldValue(i, rec);
+                if (v.isNull())
+                    continue;
+                const std::string problem = m.memo->problemAt(static_cast<uint32_t>(v.asInt()));
+                if (!problem.empty()) {
+                    Damage d;
+                    d.kind = Damage::Kind::MemoDamaged;
+                    d.recno = recno;
+                    d.field = f.name;
+                    d.detail = problem + " (record " + std::to_string(recno) + ", field " + f.name + ")";
+                    note(d);
+                }
+            }
+        }
+    });
+    if (notListed > 0) {
+        Damage d;
+        d.kind = Damage::Kind::BadValue;
+        d.detail = m.name + ": " + std::to_string(notListed) + " more damaged records not listed";
+        out.push_back(d);
+    }
+    t.close();
+    if (options.index) {
+        const IndexCheck ix = validateProductionIndex(path, options.fullIndex);
+        if (!ix.valid) {
+            Damage d;
+            d.kind = Damage::Kind::Index;
+            d.detail = ix.error;
+            out.push_back(d);
+        }
+    }
+    return out;
+}
+
+std::vector<std::string> Table::recover(const std::filesystem::path &path)
+{
+    std::vector<std::string> done;
+    // Exclusive, without the count check (that is what is being repaired).
+    OpenOptions o;
+    o.readOnly = true;
+    o.validateIndex = false;
+    o.loadIndexes = false;
+    o.reindexOnClose = false;
+    Table probe = Table::open(path, OpenMode::Shared, o);
+    const auto file = probe.path();
+    probe.close();
+    Table t;
+    t.d = std::make_unique<Impl>();
+    Impl &m = *t.d;
+    m.path = file;
+    m.name = file.filename().string();
+    m.mode = OpenMode::Exclusive;
+    m.opts.validateIndex = false;
+    m.opts.loadIndexes = false;
+    m.opts.reindexOnClose = false;
+    m.dbf = File::open(file, true);
+    if (!m.dbf.lock(detail::kOpenMarker, 1, true) || !m.dbf.lock(detail::kFileLockStart, detail::kFileLockLength, true))
+        m.fail(ErrorCode::Busy, "the table is open in another process; close every station first");
+    {
+        const uint64_t size = m.dbf.size();
+        uint8_t first[32] = {};
+        m.dbf.readSome(0, first, sizeof first);
+        std::vector<uint8_t> buf(detail::headerBytesNeeded(first));
+        const size_t n = m.dbf.readSome(0, buf.data(), buf.size());
+        m.hdr = detail::parseHeader(m.name, buf.data(), n, size);
+        for (const auto &fl : m.hdr.fields)
+            m.fields.push_back(fl.def);
+        const detail::Extent e = detail::extentOf(m.hdr, m.hdr.recordCount, size, n > 14 && buf[14] != 0);
+        const uint64_t whole = std::min<uint64_t>(e.wholeRecords, 0xFFFFFFFFULL);
+        const uint64_t end = m.hdr.headerLength + whole * m.hdr.recordLength;
+        if (e.partialBytes > 1 || (e.stoppedAppend && !e.damaged())) {
+            // The bytes after the last whole record (less a final EOF byte) go beside the table.
+            uint64_t tailLen = size - end;
+            std::vector<uint8_t> tail(static_cast<size_t>(tailLen));
+            m.dbf.readExact(end, tail.data(), tail.size(), "the end of the table");
+            if (!tail.empty() && tail.back() == 0x1A)
+                tail.pop_back();
+            if (!tail.empty() && !e.stoppedAppend) {
+                const auto resto = file.parent_path() / (file.filename().string() + ".resto");
+                File r = File::create(resto, true);
+                r.writeAll(0, tail.data(), tail.size());
+                r.sync();
+                done.push_back(std::to_string(tail.size()) + " bytes of a record cut short moved to " +
+                               resto.filename().string());
+            }
+        }
+        if (e.damaged() || e.stoppedAppend || size != end + 1) {
+            const uint8_t eof = 0x1A;
+            m.dbf.writeAll(end, &eof, 1);
+            m.dbf.truncate(end + 1);
+            uint8_t c[4];
+            for (int k = 0; k < 4; ++k)
+                c[k] = static_cast<uint8_t>((whole >> (8 * k)) & 0xFF);
+            m.dbf.writeAll(4, c, 4);
+            const uint8_t zero = 0;
+            m.dbf.writeAll(14, &zero, 1);
+            m.dbf.sync();
+            if (whole != m.hdr.recordCount)
+                done.push_back("record count " + std::to_string(m.hdr.recordCount) + " set to the " +
+                               std::to_string(whole) + " whole records the file holds");
+        }
+        m.count = static_cast<uint32_t>(whole);
+        m.hdr.recordCount = m.count;
+    }
+    // Impossible deletion flags: the record is kept as a live one.
+    std::vector<uint32_t> flags;
+    m.scan(1, m.count, [&](uint32_t recno, const uint8_t *rec) {
+        if (rec[0] != ' ' && rec[0] != '*')
+            flags.push_back(recno);
+    });
+    for (uint32_t r : flags) {
+        const uint8_t live = ' ';
+        m.dbf.writeAll(m.recordOffset(r), &live, 1);
+        done.push_back("record " + std::to_string(r) + ": impossible deletion flag set to live");
+    }
+    if (!flags.empty())
+        m.dbf.sync();
+    m.openMemo();
+    m.openIndex(false);
+    if (m.hdr.productionIndex) {
+        if (m.tags.empty())
+            done.push_back("the index tags could not be read: run reindex with the program");
+        else {
+            m.writeIndex(m.tags);
+            done.push_back("index written anew");
+        }
+    }
+    return done;
 }
 
 } // namespace tav::dbf

@@ -92,6 +92,36 @@ struct IndexCheck
     std::vector<IndexTag> tags; // tags read from the file (when readable)
 };
 
+// One problem the table check found. `detail` is the English description naming the file; the other
+// members let a caller word it in its own language.
+struct Damage
+{
+    enum class Kind {
+        Header,       // the header or field descriptors cannot be read (detail says why)
+        RecordCount,  // the header's count disagrees with the records the file holds
+        DeletionFlag, // a record's first byte is neither blank nor "*"
+        BadValue,     // a stored value that is not a value of its column ("2O" in a numeric column)
+        MemoMissing,  // the table has memo columns and no memo file
+        MemoDamaged,  // the memo file's header, its next free block, or a memo pointer or length
+        Index         // the production index (detail says what)
+    };
+    Kind kind = Kind::Header;
+    uint32_t recno = 0;        // DeletionFlag, BadValue, MemoDamaged (a pointer)
+    std::string field;         // BadValue, MemoDamaged (a pointer)
+    std::string stored;        // the stored text (BadValue, DeletionFlag)
+    uint32_t headerCount = 0;  // RecordCount
+    uint64_t wholeRecords = 0; // RecordCount
+    uint64_t partialBytes = 0; // RecordCount: bytes of a record cut short at the end
+    std::string detail;
+};
+
+struct VerifyOptions
+{
+    bool index = true;      // check the production index too
+    bool fullIndex = true;  // ... that every record is in it with its current key (else its structure only)
+    size_t maxRecords = 20; // record-level problems reported before the rest are only counted
+};
+
 class Table
 {
 public:
@@ -110,6 +140,20 @@ public:
     // as open does. Never throws for a damaged index; throws DbfError only when the table itself cannot
     // be read.
     static IndexCheck validateProductionIndex(const std::filesystem::path &path, bool full = true);
+
+    // Checks a table file as a whole, without changing it: header, record count against the file size,
+    // every record's deletion flag and stored values, the memo file (header, next free block, every memo
+    // pointer and length) and, when asked, the production index. Returns every problem found (an empty list
+    // for a sound table; beyond `maxRecords` record-level problems only the count is reported). Throws
+    // DbfError(NotFound/Io) only when the file cannot be read at all.
+    static std::vector<Damage> verify(const std::filesystem::path &path, const VerifyOptions &options = {});
+
+    // Puts a damaged table right keeping every whole record: the header counts every whole record the file
+    // holds, bytes of a record cut short at the end are moved to "<table>.resto" beside it (not lost), records
+    // with an impossible deletion flag become live records, and the index is written anew. Needs the table
+    // to itself. Returns what it did, one line per change (English). Values that are not values of their
+    // column are reported, not changed (only a person can tell what they were meant to be).
+    static std::vector<std::string> recover(const std::filesystem::path &path);
 
     Table();
     ~Table();

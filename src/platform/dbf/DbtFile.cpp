@@ -89,6 +89,44 @@ void DbtFile::checkHeader() const
                                                " disagrees with the file size " + std::to_string(size));
 }
 
+std::string DbtFile::headerProblem() const
+{
+    const uint64_t size = m_file.size();
+    const uint64_t first = m_dBase3 ? 512 : m_blockSize;
+    if (size < std::min<uint64_t>(first, 512))
+        return m_file.name() + ": the memo file is cut short (" + std::to_string(size) +
+               " bytes, less than its header)";
+    uint8_t hdr[4];
+    m_file.readExact(0, hdr, 4, "the memo file header");
+    const uint64_t next = le32(hdr);
+    const uint64_t blocks = (size + m_blockSize - 1) / m_blockSize;
+    if (next == 0 || next > blocks)
+        return m_file.name() + ": the next free block " + std::to_string(next) + " lies past the end of the file (" +
+               std::to_string(blocks) + " blocks)";
+    return {};
+}
+
+std::string DbtFile::problemAt(uint32_t block) const
+{
+    const uint64_t size = m_file.size();
+    const uint64_t offset = static_cast<uint64_t>(block) * m_blockSize;
+    if (block == 0 || offset >= size)
+        return m_file.name() + ": memo pointer " + std::to_string(block) + " lies outside the memo file";
+    if (m_dBase3)
+        return {};
+    uint8_t head[8];
+    if (offset + 8 > size)
+        return m_file.name() + ": memo block " + std::to_string(block) + " is cut short";
+    m_file.readExact(offset, head, 8, "a memo block header");
+    if (!(head[0] == 0xFF && head[1] == 0xFF && head[2] == 0x08 && head[3] == 0x00))
+        return {}; // dBASE III text in a dBASE IV file: read up to its end mark
+    const uint32_t length = le32(head + 4);
+    if (length < 8 || offset + length > size)
+        return m_file.name() + ": the memo at block " + std::to_string(block) + " has length " +
+               std::to_string(length) + ", past the end of the memo file";
+    return {};
+}
+
 Bytes DbtFile::read(uint32_t block) const
 {
     const uint64_t size = m_file.size();

@@ -31,6 +31,12 @@ public:
     // Appends a memo (never reuses space) and returns its first block. Safe against other processes
     // appending (lock on the memo file). Syncs when `sync`.
     uint32_t append(const Bytes &data, bool sync);
+    // For the table check: what is wrong with the memo at `block` (outside the file, a length past the end),
+    // or "" when it reads.
+    std::string problemAt(uint32_t block) const;
+    // For the table check: what is wrong with the header (shorter than one block, next free block past the
+    // end of the file), or "".
+    std::string headerProblem() const;
     // Nothing more than a structural check of every block reference is possible without the table; this
     // checks the header against the file size.
     void checkHeader() const;

@@ -463,7 +463,8 @@ std::vector<MdxTag> readMdxTags(const std::filesystem::path &path, const std::ve
 }
 
 void writeMdx(const std::filesystem::path &path, const std::string &dbfBaseName, const std::vector<FieldDef> &fields,
-              const std::vector<IndexTag> &tags, std::vector<std::vector<KeySource>> keys)
+              const std::vector<IndexTag> &tags, std::vector<std::vector<KeySource>> keys,
+              const std::filesystem::path &preparedAt)
 {
     if (tags.size() > static_cast<size_t>(kMaxTags))
         throw DbfError(ErrorCode::BadArgument, path.filename().string() + ": too many index tags");
@@ -671,12 +672,16 @@ void writeMdx(const std::filesystem::path &path, const std::string &dbfBaseName,
     }
 
     // Written beside the target and renamed over it, so a reader never sees half an index.
-    const auto tmp = path.parent_path() / ("." + path.filename().string() + ".new");
+    const auto tmp = preparedAt.empty() ? path.parent_path() / ("." + path.filename().string() + ".new") : preparedAt;
     {
         File f = File::create(tmp, true);
+        // Held while it is written, so that the clean-up at start never takes a file still being written.
+        f.lock(kOpenMarker, 1, true);
         f.writeAll(0, out.data(), out.size());
         f.sync();
     }
+    if (!preparedAt.empty())
+        return; // the caller renames it when the table it describes is in place
     std::error_code ec;
     std::filesystem::rename(tmp, path, ec);
     if (ec) {

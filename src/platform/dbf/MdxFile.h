@@ -46,9 +46,11 @@ struct KeySource
 };
 
 // Writes a new index file (through a temporary file renamed over `path`). `keys[i]` are the keys of tags[i]
-// for every record (deleted ones included, as dBASE indexes them), in record order.
+// for every record (deleted ones included, as dBASE indexes them), in record order. With `preparedAt`, the
+// new index is only written (and synced) there, for the caller to rename once its table is in place.
 void writeMdx(const std::filesystem::path &path, const std::string &dbfBaseName, const std::vector<FieldDef> &fields,
-              const std::vector<IndexTag> &tags, std::vector<std::vector<KeySource>> keys);
+              const std::vector<IndexTag> &tags, std::vector<std::vector<KeySource>> keys,
+              const std::filesystem::path &preparedAt = {});
 
 // Reads only the tag definitions (name, field, flags) of an index, without checks beyond what is needed to
 // read them; throws BadIndex when unreadable.

@@ -79,23 +79,102 @@ TEST(DbfBadInput, DamagedHeadersGiveAnErrorNamingFileAndProblem)
     }
 }
 
-TEST(DbfBadInput, CountBeyondTheFileIsClampedToWholeRecords)
+// Damaged files never cost committed data: each damage is found by the table check, a writable open refuses
+// the tables whose count disagrees with the file (so nothing is written over records the header lost), and
+// recovery keeps every whole record.
+TEST(DbfBadInput, DamagedFilesAreReportedRefusedAndRecoveredWithoutLosingRecords)
 {
     tav::test::TestDir dir;
-    auto bytes = sampleTable(dir);
-    putLe32(bytes, 4, 1000000);
-    bytes.resize(bytes.size() - 5); // the EOF byte and part of the last record are gone
+    // Twenty records: C(5) "xNN", N(4) NN, and a memo "memo NN".
+    std::vector<uint8_t> good, goodMemo;
+    {
+        Table t = Table::create(
+            dir / "s.dbf",
+            {{"A", FieldType::Character, 5, 0}, {"B", FieldType::Numeric, 4, 0}, {"M", FieldType::Memo, 10, 0}},
+            testutil::plainCreate({{"B", "B", false, false}}));
+        for (int i = 1; i <= 20; ++i)
+            t.append({Value("x" + std::to_string(i)), Value(i), Value("memo " + std::to_string(i))});
+    }
+    good = readFile(dir / "s.dbf");
+    goodMemo = readFile(dir / "s.dbt");
+    const size_t hdrLen = good[8] | (good[9] << 8), recLen = good[10] | (good[11] << 8);
+    auto record = [&](int r) { return hdrLen + static_cast<size_t>(r - 1) * recLen; };
+    struct Case
+    {
+        const char *what;
+        std::function<void(std::vector<uint8_t> &, std::vector<uint8_t> &)> apply;
+        Damage::Kind kind;
+        bool openRefused;   // a writable open is refused
+        uint32_t recovered; // records after recovery
+    };
+    const std::vector<Case> cases = {
+        {"count lower than the records", [](auto &b, auto &) { putLe32(b, 4, 10); }, Damage::Kind::RecordCount, true,
+         20},
+        {"count larger than the file", [](auto &b, auto &) { putLe32(b, 4, 25); }, Damage::Kind::RecordCount, true, 20},
+        {"cut inside a record", [&](auto &b, auto &) { b.resize(record(20) + 7); }, Damage::Kind::RecordCount, true,
+         19},
+        {"numeric \"2O\"", [&](auto &b, auto &) { b[record(3) + 1 + 5 + 2] = '2', b[record(3) + 1 + 5 + 3] = 'O'; },
+         Damage::Kind::BadValue, false, 20},
+        {"deletion flag", [&](auto &b, auto &) { b[record(4)] = 'X'; }, Damage::Kind::DeletionFlag, false, 20},
+        {"memo next free block past the end", [](auto &, auto &m) { putLe32(m, 0, 999); }, Damage::Kind::MemoDamaged,
+         false, 20},
+        {"memo file cut short", [](auto &, auto &m) { m.resize(512 + 512 * 5 + 3); }, Damage::Kind::MemoDamaged, false,
+         20},
+        {"memo file missing", [](auto &, auto &m) { m.clear(); }, Damage::Kind::MemoMissing, false, 20},
+    };
+    for (const auto &c : cases) {
+        auto bytes = good, memo = goodMemo;
+        c.apply(bytes, memo);
+        writeFile(dir / "s.dbf", bytes);
+        std::filesystem::remove(dir / "s.dbt");
+        if (!memo.empty())
+            writeFile(dir / "s.dbt", memo);
+        std::filesystem::remove(dir / "s.dbf.resto");
+        const auto found = Table::verify(dir / "s.dbf");
+        ASSERT_FALSE(found.empty()) << c.what << ": reported sound";
+        EXPECT_EQ(found.front().kind, c.kind) << c.what << ": " << found.front().detail;
+        EXPECT_EQ(found.front().detail.rfind("s.d", 0), 0u) << c.what << ": names the file: " << found.front().detail;
+        if (c.openRefused) {
+            try {
+                Table t = Table::open(dir / "s.dbf", OpenMode::Shared, plainOpen());
+                t.append({Value("new"), Value(99)});
+                ADD_FAILURE() << c.what << ": appended to a table whose count disagrees with the file";
+            } catch (const DbfError &e) {
+                EXPECT_EQ(e.code(), ErrorCode::BadHeader) << c.what << ": " << e.what();
+                EXPECT_NE(std::string(e.what()).find("whole records"), std::string::npos) << e.what();
+            }
+            EXPECT_EQ(readFile(dir / "s.dbf"), bytes) << c.what << ": the refused table was changed";
+            const auto steps = Table::recover(dir / "s.dbf");
+            EXPECT_FALSE(steps.empty()) << c.what;
+            Table t = Table::open(dir / "s.dbf", OpenMode::Shared, plainOpen());
+            EXPECT_EQ(t.recordCount(), c.recovered) << c.what;
+            for (uint32_t r = 1; r <= t.recordCount(); ++r)
+                EXPECT_EQ(t.readRecord(r).value(1).asDouble(), r) << c.what << ": record " << r;
+            EXPECT_TRUE(Table::verify(dir / "s.dbf").empty()) << c.what << ": still damaged after recovery";
+        } else {
+            EXPECT_NO_THROW(Table::open(dir / "s.dbf", OpenMode::Shared, plainOpen())) << c.what;
+        }
+        if (std::string(c.what) == "cut inside a record") {
+            EXPECT_EQ(std::filesystem::file_size(dir / "s.dbf.resto"), 7u) << "the partial record is kept beside";
+        }
+    }
+    // A record an append left past the count before it was stopped (byte 14 set) is not damage: the next
+    // append writes over it.
+    auto bytes = good;
+    std::vector<uint8_t> extra(bytes.begin() + static_cast<long>(record(20)),
+                               bytes.begin() + static_cast<long>(record(21)));
+    putLe32(bytes, 4, 19);
+    bytes[14] = 1;
     writeFile(dir / "s.dbf", bytes);
-    Table t = Table::open(dir / "s.dbf", OpenMode::Shared, plainOpen());
-    EXPECT_EQ(t.recordCount(), 2u);
-    EXPECT_EQ(t.readRecord(2).value(1).asDouble(), 1);
-    EXPECT_THROW(t.readRecord(3), DbfError);
-    // The next append writes over the broken record and repairs the count.
-    EXPECT_EQ(t.append({Value("y"), Value(9)}), 3u);
-    t.close();
-    Table again = Table::open(dir / "s.dbf", OpenMode::Shared, plainOpen());
-    EXPECT_EQ(again.recordCount(), 3u);
-    EXPECT_EQ(again.readRecord(3).value(0).asString(), "y");
+    writeFile(dir / "s.dbt", goodMemo);
+    EXPECT_TRUE(Table::verify(dir / "s.dbf", {false, false, 20}).empty());
+    {
+        Table t = Table::open(dir / "s.dbf", OpenMode::Shared, plainOpen());
+        EXPECT_EQ(t.recordCount(), 19u);
+        EXPECT_EQ(t.append({Value("y"), Value(20)}), 20u);
+    }
+    EXPECT_TRUE(Table::verify(dir / "s.dbf", {false, false, 20}).empty());
+    EXPECT_EQ(readFile(dir / "s.dbf")[14], 0) << "the append cleared the flag";
 }
 
 TEST(DbfBadInput, MemoPointersOutsideTheMemoFileAreErrorsNotReads)

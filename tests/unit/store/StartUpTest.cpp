@@ -6,6 +6,8 @@
 
 #include <QFile>
 
+#include <fstream>
+
 using namespace tav;
 
 using StartUpTest = test::OfficeFixture;
@@ -213,4 +215,46 @@ TEST_F(StartUpTest, PackRemovesDeletedRequestsAtStart)
     EXPECT_EQ(dm.ped->recordCount(), 3);
     auto t = dbf::Table::open(file("PED.DBF"), dbf::OpenMode::Shared);
     EXPECT_EQ(t.recordCount(), 3u);
+}
+
+// A table whose header lost records is not opened at start (nothing is written over them), the message names
+// it, the other tables work, a leftover of a stopped pack is removed, and the full check reports it.
+TEST_F(StartUpTest, DamagedTableIsNotOpenedAndNothingIsLost)
+{
+    {
+        store::Tdm first(dir.path(), ui, clock);
+        ASSERT_EQ(first.startUp(), store::Tdm::StartResult::Ready);
+        for (int i = 1; i <= 20; ++i) {
+            first.ped->insert();
+            first.ped->field("C_PED").setValue(i);
+            first.ped->field("C_REG").setValue(7);
+            ASSERT_TRUE(first.ped->post());
+        }
+    }
+    {
+        // The header now counts 10 of the 20 records.
+        std::fstream f(file("PED.DBF"), std::ios::in | std::ios::out | std::ios::binary);
+        f.seekp(4);
+        const char ten[4] = {10, 0, 0, 0};
+        f.write(ten, 4);
+    }
+    touch(".PED.DBF.new");
+    const auto before = QFile(QString::fromStdString(file("PED.DBF").string())).size();
+    ui.clearRecord();
+    auto &dm = startDm();
+    EXPECT_FALSE(exists(".PED.DBF.new")) << "a stopped pack's file is removed at start";
+    ASSERT_FALSE(ui.messages().isEmpty());
+    const QString text = ui.messages().front().text;
+    EXPECT_TRUE(text.startsWith("La tabla PED.DBF está dañada y no se abrirá: el encabezado dice 10 registros pero "
+                                "el archivo tiene 20 registros completos."))
+        << text.toStdString();
+    EXPECT_FALSE(dm.ped->isActive());
+    EXPECT_TRUE(dm.org->isActive());
+    EXPECT_EQ(QFile(QString::fromStdString(file("PED.DBF").string())).size(), before) << "the table was not touched";
+
+    // Recovery keeps all twenty.
+    dm.closeTables();
+    dbf::Table::recover(file("PED.DBF"));
+    auto t = dbf::Table::open(file("PED.DBF"), dbf::OpenMode::Shared, {});
+    EXPECT_EQ(t.recordCount(), 20u);
 }
