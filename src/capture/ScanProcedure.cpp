@@ -137,7 +137,7 @@ ScanResult ScanProcedure::acquire(const ScanRequest &original)
         scanner::SaneScanner::Progress progress;
         if (m_progress) {
             progress = [this, i](qint64 done, qint64 expected) {
-                const int percent = expected > 0 ? int(std::min<qint64>(100, done * 100 / expected)) : 0;
+                const int percent = expected > 0 ? int(std::min<qint64>(100, done * 100 / expected)) : -1;
                 return m_progress(i + 1, percent);
             };
             if (!m_progress(i + 1, 0)) {

@@ -57,7 +57,8 @@ public:
 
     // Status texts while pages are processed ("DESKEWING", "Skew value (in degree) is ...").
     void setStatusHandler(std::function<void(const QString &)> handler) { m_status = std::move(handler); }
-    // Told the page being scanned (1-based) and how much of it has arrived (0..100); false cancels the scan.
+    // Told the page being scanned (1-based) and how much of it has arrived (0..100, -1 when the device does not
+    // say how long the page is); false cancels the scan.
     // Both handlers run on the thread that runs acquire().
     void setProgressHandler(std::function<bool(int page, int percent)> handler) { m_progress = std::move(handler); }
 

@@ -31,6 +31,7 @@ void ScanStatusBar::scanStarted(TTwainForm &twain)
 {
     m_twain = &twain;
     showMessage(QStringLiteral("Digitalizando, por favor espere..."));
+    m_progress->setRange(0, 100);
     m_progress->setValue(0);
     m_progress->setFormat(QStringLiteral("%p%"));
     m_progress->show();
@@ -38,7 +39,12 @@ void ScanStatusBar::scanStarted(TTwainForm &twain)
     m_cancel->show();
     m_progressConnection = connect(&twain, &TTwainForm::scanProgress, this, [this](int page, int percent) {
         m_progress->setFormat(QStringLiteral("Página %1: %p%").arg(page));
-        m_progress->setValue(percent);
+        if (percent < 0) {
+            m_progress->setRange(0, 0); // a page of unknown length: the bar only shows that work goes on
+        } else {
+            m_progress->setRange(0, 100);
+            m_progress->setValue(percent);
+        }
     });
 }
 

@@ -72,7 +72,7 @@ public:
     QLabel *statusLabel() const { return m_status; }
 
 signals:
-    // Page being scanned (1-based) and how much of it has arrived (0..100).
+    // Page being scanned (1-based) and how much of it has arrived (0..100, -1 when the length is unknown).
     void scanProgress(int page, int percent);
 
 private:

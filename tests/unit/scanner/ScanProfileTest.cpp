@@ -1,5 +1,6 @@
 #include "capture/ScanProfile.h"
 #include "platform/ini/IniFile.h"
+#include "platform/scanner/ScanSettings.h"
 #include "support/TestDir.h"
 
 #include <QDir>
@@ -142,4 +143,51 @@ TEST(ScanProfile, ScannerAppNameIsWrittenToTheImagingProfile)
     const tav::ini::IniFile ini(pathIn(dir, "ilTwain.ini"));
     EXPECT_EQ(ini.readString("imagelib twain", "app name"), QStringLiteral("TAV Regional"));
     EXPECT_EQ(QDir(QString::fromStdString(dir.path().string())).entryList(QDir::Files).size(), 1);
+}
+
+// What the person sets in the scanner's options dialog comes back into the profile's own keys and ranges.
+TEST(ScanProfile, TakesTheDeviceOptionsBackIntoItsKeys)
+{
+    using tav::scanner::ConstraintType;
+    using tav::scanner::OptionInfo;
+    auto option = [](const char *name, QVariant value, int unit = 0, double lo = 0, double hi = 0) {
+        OptionInfo o;
+        o.name = QString::fromLatin1(name);
+        o.value = std::move(value);
+        o.unit = unit;
+        if (hi > lo) {
+            o.constraint = ConstraintType::Range;
+            o.minimum = lo;
+            o.maximum = hi;
+        }
+        return o;
+    };
+    ScanProfile p;
+    p.imageType = ImageType::Color8;
+    p.brightness = 300;
+    p.rotation = 90;
+    p.takeFromDevice({option("resolution", 163.0), option("mode", QStringLiteral("Color")), option("tl-x", 12.4, 3),
+                      option("br-x", 1181.0, 1), // pixels at 163 dpi: 184 mm
+                      option("br-y", 620.0, 3), option("brightness", -50.0, 0, -100, 100),
+                      option("contrast", 192.0, 0, 0, 255)});
+    EXPECT_EQ(p.dpi, 150);                     // the profile's step of 50
+    EXPECT_EQ(p.imageType, ImageType::Color8); // a colour mode keeps the colour type chosen
+    EXPECT_EQ(p.left, 12);
+    EXPECT_EQ(p.right, 184);
+    EXPECT_EQ(p.bottom, 500); // the profile's range
+    EXPECT_EQ(p.brightness, -500);
+    EXPECT_EQ(p.contrast, 506);
+    EXPECT_EQ(p.rotation, 90); // not a device option: kept
+
+    p.takeFromDevice({option("mode", QStringLiteral("Lineart"))});
+    EXPECT_EQ(p.imageType, ImageType::BlackWhite);
+    p.takeFromDevice({option("mode", QStringLiteral("Gray")), option("depth", 8.0)});
+    EXPECT_EQ(p.imageType, ImageType::Gray);
+
+    // The level scale and its inverse agree on both kinds of range.
+    for (const OptionInfo &o : {option("brightness", 0.0, 0, -100, 100), option("contrast", 0.0, 0, 0, 255)}) {
+        for (int level : {-1000, -400, 0, 250, 1000})
+            EXPECT_NEAR(tav::scanner::profileLevel(tav::scanner::deviceLevel(level, o), o), level, 1)
+                << o.name.toStdString() << " " << level;
+    }
 }
