@@ -10,6 +10,7 @@ PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   poppler-utils fonts-dejavu-core fonts-liberation xauth xvfb
   python3-dbfread hyperfine qt6-translations-l10n
+  libvmime-dev dovecot-core dovecot-pop3d python3-aiosmtpd openssl
   clang-format clang-tidy
 )
 

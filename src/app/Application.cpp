@@ -7,6 +7,9 @@
 #include "exchange/RequestSender.h"
 #include "exchange/SendLog.h"
 #include "exchange/TSMime.h"
+#include "exchange/TdmMail.h"
+#include "exchange/windows/TFChequeoCorreo.h"
+#include "exchange/windows/TFConfigEnvio.h"
 #include "exchange/windows/TFLogEnvio.h"
 #include "official/CaptureServices.h"
 #include "official/OfficialRules.h"
@@ -31,6 +34,7 @@
 #include "ui/QtUi.h"
 
 #include <QApplication>
+#include <QProgressDialog>
 #include <QStatusBar>
 #include <QTimer>
 
@@ -46,6 +50,8 @@ Application::~Application()
     m_logWindow.reset();
     m_sender.reset();
     m_transport.reset();
+    m_mailProgress.reset();
+    m_mail.reset();
     m_sendLog.reset();
     m_card.reset();
     m_documents.reset();
@@ -137,6 +143,26 @@ void Application::createExchange()
 {
     m_sendLog = std::make_unique<exchange::SendLog>();
     m_transport = std::make_unique<exchange::TSMime>(*m_dm, *m_sendLog);
+    m_mail = std::make_unique<exchange::TdmMail>(*m_dm);
+    if (m_dm->initialized)
+        m_mail->loadSettings();
+    m_transport->setMail(m_mail.get());
+    // The small stay-on-top window that shows a mail transfer.
+    m_mailProgress = std::make_unique<QProgressDialog>(m_menu.get(), Qt::Tool | Qt::WindowStaysOnTopHint);
+    m_mailProgress->setWindowTitle(QStringLiteral("Recibiendo Correo..."));
+    m_mailProgress->setCancelButton(nullptr);
+    m_mailProgress->setRange(0, 100);
+    m_mailProgress->setMinimumDuration(0);
+    m_mailProgress->reset();
+    m_mailProgress->hide();
+    connect(m_mail.get(), &exchange::TdmMail::transferBegin, this, [this](const QString &caption) {
+        m_mailProgress->setLabelText(caption);
+        m_mailProgress->setValue(0);
+        m_mailProgress->show();
+    });
+    connect(m_mail.get(), &exchange::TdmMail::transferProgress, this,
+            [this](int percent) { m_mailProgress->setValue(percent); });
+    connect(m_mail.get(), &exchange::TdmMail::transferEnd, this, [this] { m_mailProgress->hide(); });
     m_sender = std::make_unique<exchange::RequestSender>(
         *m_dm, [this](const exchange::OutgoingMessage &message) { return m_transport->Send(message); });
     m_logWindow = std::make_unique<exchange::TFLogEnvio>(*m_dm, *m_sendLog, *m_transport, m_menu.get());
@@ -181,6 +207,16 @@ void Application::wireCommands()
         m_forg->activateWindow();
     });
     m_menu->setCommand(C::TransportLog, [this] { m_logWindow->exec(); });
+    m_menu->setCommand(C::MailConfiguration, [this] {
+        exchange::TFConfigEnvio window(*m_dm, *m_transport, *m_mail, m_menu.get());
+        window.exec();
+    });
+    m_menu->setCommand(C::MailTest, [this] {
+        exchange::TFChequeoCorreo window(*m_mail, m_menu.get());
+        window.show();
+        window.check();
+        window.exec();
+    });
     m_menu->setCommand(C::Reindex, [this] { runReindexFromMenu(); });
     m_menu->setCommand(C::Configuration, [this] { shell::FConfig::configure(*m_dm, m_menu.get()); });
     m_menu->setCommand(C::ChangePassword, [this] { shell::CambClave::changePassword(*m_dm, m_session, m_menu.get()); });

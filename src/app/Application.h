@@ -37,7 +37,9 @@ class SendLog;
 class TSMime;
 class RequestSender;
 class TFLogEnvio;
+class TdmMail;
 } // namespace tav::exchange
+class QProgressDialog;
 namespace tav::reports {
 class TFListado;
 }
@@ -97,6 +99,8 @@ private:
     std::unique_ptr<exchange::TSMime> m_transport;
     std::unique_ptr<exchange::RequestSender> m_sender;
     std::unique_ptr<exchange::TFLogEnvio> m_logWindow;
+    std::unique_ptr<exchange::TdmMail> m_mail;
+    std::unique_ptr<QProgressDialog> m_mailProgress;
 };
 
 } // namespace tav::app

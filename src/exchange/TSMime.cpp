@@ -2,6 +2,7 @@
 
 #include "exchange/SendLog.h"
 #include "exchange/TSendTAVMessage.h"
+#include "exchange/TdmMail.h"
 #include "platform/ini/IniFile.h"
 #include "platform/net/NetworkIdentity.h"
 #include "store/Tdm.h"
@@ -46,11 +47,9 @@ bool TSMime::Send(const OutgoingMessage &message)
     if (outlookMode)
         return outlookConnectionValid(); // never valid here: false without a message
     auto busy = m_dm.ui().busyCursor();
-    QString error;
-    const bool ok = smtpSend ? smtpSend(message, error) : false;
+    QString error = QStringLiteral("Error SendMail: la cuenta de correo no está disponible");
+    const bool ok = m_mail && m_mail->sendOutgoing(message, m_dm.programPath(), error);
     if (!ok) {
-        if (!smtpSend)
-            error = QStringLiteral("Error SendMail: el correo no está disponible");
         m_dm.ui().message(QStringLiteral("Error al enviar: ") + error, ui::Ui::errorTitle());
     }
     return ok;

@@ -19,6 +19,7 @@ namespace tav::exchange {
 
 class SendLog;
 class TSendTAVMessage;
+class TdmMail;
 
 // The message transport: hides behind one send operation whether a message goes to the central office's
 // web service (the default), through Outlook, or as mail through the office's account. Created once, after
@@ -39,8 +40,8 @@ public:
     // returns false and the Outlook reception does nothing.
     bool outlookConnectionValid() const { return false; }
 
-    // The mail branch (set by the mail-account module): sends the message and fills the error text.
-    std::function<bool(const OutgoingMessage &, QString &error)> smtpSend;
+    // The mail account that carries the mail branch (set once at start).
+    void setMail(TdmMail *mail) { m_mail = mail; }
 
     bool Send(const OutgoingMessage &message);
 
@@ -67,6 +68,7 @@ private:
     SendLog &m_log;
     soap::SoapSettings m_endpoint;
     QList<QPointer<TSendTAVMessage>> m_workers;
+    TdmMail *m_mail = nullptr;
 };
 
 } // namespace tav::exchange

@@ -1,0 +1,50 @@
+#pragma once
+
+// Real mail servers on 127.0.0.1 for the tests: dovecot (POP3) with one account whose Maildir also receives
+// what aiosmtpd (SMTP) accepts. Both are started on free ports and stopped by this object.
+
+#include "support/TestDir.h"
+
+#include <QProcess>
+#include <QString>
+#include <QStringList>
+
+namespace tav::test {
+
+class MailServers
+{
+public:
+    MailServers();
+    ~MailServers();
+    MailServers(const MailServers &) = delete;
+    MailServers &operator=(const MailServers &) = delete;
+
+    // Starts both servers; false (with the reason in error()) when one did not come up within ten seconds.
+    bool start();
+    void stop();
+
+    int pop3Port() const { return m_pop3Port; }
+    int smtpPort() const { return m_smtpPort; }
+    static QString user() { return QStringLiteral("test"); }
+    static QString password() { return QStringLiteral("secret"); }
+    const QString &error() const { return m_error; }
+
+    // The messages delivered so far (raw), oldest first.
+    QStringList deliveredFiles() const;
+    // Puts a raw message in the mailbox, as if it had arrived.
+    void deliver(const QByteArray &raw) const;
+
+    static int freePort();
+
+private:
+    QString path(const QString &name) const;
+
+    TestDir m_dir;
+    QProcess m_dovecot;
+    QProcess m_smtp;
+    int m_pop3Port = 0;
+    int m_smtpPort = 0;
+    QString m_error;
+};
+
+} // namespace tav::test
