@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <memory>
 #include <numbers>
 
 namespace tav::quality {
@@ -11,9 +12,11 @@ namespace {
 
 constexpr int kWindow = 24;      // analysis window around each block
 constexpr int kWindowOffset = 8; // window starts this many pixels before the block
-constexpr int kWaves = 4;        // waves of 1..4 periods across the window
+constexpr int kWaves = 4;
+constexpr int kContrastMargin =
+    0; // the contrast of a block is measured on its own pixels        // waves of 1..4 periods across the window
 constexpr double kPowMaxMin = 100000.0;
-constexpr double kPowNormMin = 3.8;
+constexpr double kPowNormMin = 3.8;  // the dominant wave must carry this many times its mean power
 constexpr int kPercentile = 10;      // low contrast: spread between the 10th and 90th percentile...
 constexpr int kMinContrastDelta = 5; // ...below this is background
 constexpr int kRemoveValidNeighboursMin = 3;
@@ -23,7 +26,7 @@ constexpr int kSmoothValidNeighboursMin = 7;
 constexpr int kMinInterpolateNeighbours = 2;
 constexpr int kVorticityValidNeighboursMin = 7;
 constexpr int kHighCurvVorticityMin = 8; // a half turn of the ridge flow around the block
-constexpr int kHighCurvCurvatureMin = 5;
+constexpr int kHighCurvCurvatureMin = 2; // a neighbour turned 22.5 degrees or more
 
 constexpr std::array<std::array<int, 2>, 8> kRing = {
     {{-1, -1}, {0, -1}, {1, -1}, {1, 0}, {1, 1}, {0, 1}, {-1, 1}, {-1, 0}}}; // clockwise around a block
@@ -96,10 +99,10 @@ std::vector<std::uint8_t> lowContrastMap(const PaddedImage &image, int blocksWid
     std::vector<std::uint8_t> map(static_cast<std::size_t>(blocksWide) * static_cast<std::size_t>(blocksHigh), 1);
     for (int by = 0; by < blocksHigh; ++by)
         for (int bx = 0; bx < blocksWide; ++bx) {
-            const int x0 = std::max(0, bx * kBlockSize - kWindowOffset);
-            const int y0 = std::max(0, by * kBlockSize - kWindowOffset);
-            const int x1 = std::min(image.width(), bx * kBlockSize - kWindowOffset + kWindow);
-            const int y1 = std::min(image.height(), by * kBlockSize - kWindowOffset + kWindow);
+            const int x0 = std::max(0, bx * kBlockSize - kContrastMargin);
+            const int y0 = std::max(0, by * kBlockSize - kContrastMargin);
+            const int x1 = std::min(image.width(), bx * kBlockSize + kBlockSize + kContrastMargin);
+            const int y1 = std::min(image.height(), by * kBlockSize + kBlockSize + kContrastMargin);
             std::array<int, 64> histogram{};
             int n = 0;
             for (int y = y0; y < y1; ++y) {
@@ -127,35 +130,47 @@ std::vector<std::uint8_t> lowContrastMap(const PaddedImage &image, int blocksWid
     return map;
 }
 
-int blockDirection(const PaddedImage &image, int bx, int by)
+namespace {
+
+using FlatGrid = std::array<std::ptrdiff_t, static_cast<std::size_t>(kDirections *kWindow *kWindow)>;
+
+// The rotated windows' offsets as flat indices for one image's stride.
+FlatGrid flatGrid(const PaddedImage &image)
 {
     const DirectionGrids &g = grids();
-    const std::uint8_t *origin = image.data() + image.index(bx * kBlockSize, by * kBlockSize);
-    const std::ptrdiff_t stride = image.stride();
+    FlatGrid flat{};
+    for (std::size_t d = 0; d < static_cast<std::size_t>(kDirections); ++d)
+        for (std::size_t i = 0; i < static_cast<std::size_t>(kWindow * kWindow); ++i)
+            flat[d * kWindow * kWindow + i] =
+                static_cast<std::ptrdiff_t>(g.offsets[d][i][1]) * image.stride() + g.offsets[d][i][0];
+    return flat;
+}
+
+int directionAt(const std::uint8_t *origin, const FlatGrid &flat)
+{
+    const DirectionGrids &g = grids();
     std::array<std::array<double, kDirections>, kWaves> power{};
+    const std::ptrdiff_t *off = flat.data();
     for (int d = 0; d < kDirections; ++d) {
-        const auto &off = g.offsets[static_cast<std::size_t>(d)];
         std::array<double, kWindow> rowSum{};
         for (int r = 0; r < kWindow; ++r) {
             int sum = 0;
-            for (int k = 0; k < kWindow; ++k) {
-                const auto &o = off[static_cast<std::size_t>(r * kWindow + k)];
-                sum += origin[o[1] * stride + o[0]];
-            }
+            for (int k = 0; k < kWindow; ++k)
+                sum += origin[*off++];
             rowSum[static_cast<std::size_t>(r)] = sum;
         }
-        for (int w = 0; w < kWaves; ++w) {
+        // The lowest wave (one period over the window) follows shading, not ridges: it takes no part.
+        for (int w = 1; w < kWaves; ++w) {
             double re = 0, im = 0;
-            for (int r = 0; r < kWindow; ++r) {
-                re += rowSum[static_cast<std::size_t>(r)] *
-                      g.cosTable[static_cast<std::size_t>(w)][static_cast<std::size_t>(r)];
-                im += rowSum[static_cast<std::size_t>(r)] *
-                      g.sinTable[static_cast<std::size_t>(w)][static_cast<std::size_t>(r)];
+            const auto &c = g.cosTable[static_cast<std::size_t>(w)];
+            const auto &s = g.sinTable[static_cast<std::size_t>(w)];
+            for (std::size_t r = 0; r < static_cast<std::size_t>(kWindow); ++r) {
+                re += rowSum[r] * c[r];
+                im += rowSum[r] * s[r];
             }
             power[static_cast<std::size_t>(w)][static_cast<std::size_t>(d)] = re * re + im * im;
         }
     }
-    // The lowest wave (one period over the window) follows shading, not ridges: it takes no part.
     int bestDir = kInvalidDirection;
     double bestMax = 0, bestNorm = 0;
     for (int w = 1; w < kWaves; ++w) {
@@ -180,13 +195,23 @@ int blockDirection(const PaddedImage &image, int bx, int by)
     return kInvalidDirection;
 }
 
+} // namespace
+
+int blockDirection(const PaddedImage &image, int bx, int by)
+{
+    const FlatGrid flat = flatGrid(image);
+    return directionAt(image.data() + image.index(bx * kBlockSize, by * kBlockSize), flat);
+}
+
 std::vector<int> initialDirections(const PaddedImage &image, const BlockMaps &maps)
 {
     std::vector<int> dirs(maps.lowContrast.size(), kInvalidDirection);
+    const auto flat = std::make_unique<FlatGrid>(flatGrid(image));
     for (int by = 0; by < maps.blocksHigh; ++by)
         for (int bx = 0; bx < maps.blocksWide; ++bx)
             if (!maps.lowContrast[maps.at(bx, by)])
-                dirs[maps.at(bx, by)] = blockDirection(image, bx, by);
+                dirs[maps.at(bx, by)] =
+                    directionAt(image.data() + image.index(bx * kBlockSize, by * kBlockSize), *flat);
     return dirs;
 }
 

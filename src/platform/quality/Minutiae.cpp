@@ -14,7 +14,9 @@ constexpr int kLakeArea = 120;        // an enclosed valley this small is a lake
 constexpr int kInvalidMargin = 6;     // pixels kept clear of unusable blocks and of the image's edge
 constexpr int kHookDistance = 8;      // ending and bifurcation this close: a spur on a ridge side
 constexpr int kOverlapDistance = 8;   // two endings facing each other across a break
-constexpr int kStatRadius = 11;       // neighbourhood of the reliability's grey statistics
+constexpr int kStatRadius = 11;
+constexpr int kConfirmFrom = 2; // a minutia is confirmed along the flow from this many pixels...
+constexpr int kConfirmTo = 6;   // ...to this many       // neighbourhood of the reliability's grey statistics
 
 struct Pair
 {
@@ -58,20 +60,43 @@ template <typename PairAt> void scanLine(int length, PairAt pairAt, std::vector<
         const int vFirst = ridgeOnFirst ? first.b : first.a, vLast = ridgeOnFirst ? last.b : last.a; // valley line
         if (fFirst == 0 && fLast == 0 && oFirst == 0 && oLast == 0)
             out.push_back({x, end, false, ridgeOnFirst});
-        else if (vFirst == 1 && vLast == 1)
+        else if (vFirst == 1 && vLast == 1 && fFirst == 1 && fLast == 1)
             out.push_back({x, end, true, ridgeOnFirst});
         x = end + 1;
     }
 }
 
-void addCandidate(std::vector<Minutia> &list, const Minutia &m)
+// Candidates kept in cells of kBlockSize pixels, so that finding a near duplicate looks at a few
+// neighbours, not at every candidate so far.
+class CandidateList
 {
-    for (const Minutia &o : list)
-        if (o.bifurcation == m.bifurcation && std::abs(o.x - m.x) <= kDuplicateDistance &&
-            std::abs(o.y - m.y) <= kDuplicateDistance && (o.dx * m.dx + o.dy * m.dy) > 0)
-            return;
-    list.push_back(m);
-}
+public:
+    CandidateList(int width, int height)
+        : m_cellsWide(width / kBlockSize + 1),
+          m_cells(static_cast<std::size_t>(m_cellsWide) * static_cast<std::size_t>(height / kBlockSize + 1))
+    {}
+    void add(const Minutia &m)
+    {
+        const int cx = m.x / kBlockSize, cy = m.y / kBlockSize;
+        const int cellsHigh = static_cast<int>(m_cells.size()) / m_cellsWide;
+        for (int y = std::max(0, cy - 1); y <= std::min(cellsHigh - 1, cy + 1); ++y)
+            for (int x = std::max(0, cx - 1); x <= std::min(m_cellsWide - 1, cx + 1); ++x)
+                for (std::size_t i : m_cells[static_cast<std::size_t>(y * m_cellsWide + x)]) {
+                    const Minutia &o = m_list[i];
+                    if (o.bifurcation == m.bifurcation && std::abs(o.x - m.x) <= kDuplicateDistance &&
+                        std::abs(o.y - m.y) <= kDuplicateDistance && (o.dx * m.dx + o.dy * m.dy) > 0)
+                        return;
+                }
+        m_cells[static_cast<std::size_t>(cy * m_cellsWide + cx)].push_back(m_list.size());
+        m_list.push_back(m);
+    }
+    std::vector<Minutia> take() { return std::move(m_list); }
+
+private:
+    int m_cellsWide;
+    std::vector<std::vector<std::size_t>> m_cells;
+    std::vector<Minutia> m_list;
+};
 
 // Ridge flow of direction d as a unit vector, turned to point into the half-plane of (hx, hy).
 void flowTowards(int d, double hx, double hy, double &dx, double &dy)
@@ -89,9 +114,9 @@ void flowTowards(int d, double hx, double hy, double &dx, double &dy)
 
 std::vector<Minutia> detectMinutiae(const BinaryImage &image, const BlockMaps &maps)
 {
-    std::vector<Minutia> found;
-    std::vector<RunMatch> runs;
     const int w = image.width, h = image.height;
+    CandidateList found(w, h);
+    std::vector<RunMatch> runs;
     auto blockOf = [&](int x, int y) { return maps.at(x / kBlockSize, y / kBlockSize); };
     // Row pairs: accepted where the flow is within 45 degrees of vertical (or turns sharply).
     for (int y = 0; y + 1 < h; ++y) {
@@ -119,7 +144,7 @@ std::vector<Minutia> detectMinutiae(const BinaryImage &image, const BlockMaps &m
             m.y = my;
             m.bifurcation = r.bifurcation;
             flowTowards(d, 0, side, m.dx, m.dy);
-            addCandidate(found, m);
+            found.add(m);
         }
     }
     // Column pairs: where the flow is within 45 degrees of horizontal.
@@ -146,10 +171,10 @@ std::vector<Minutia> detectMinutiae(const BinaryImage &image, const BlockMaps &m
             m.y = y;
             m.bifurcation = r.bifurcation;
             flowTowards(d, side, 0, m.dx, m.dy);
-            addCandidate(found, m);
+            found.add(m);
         }
     }
-    return found;
+    return found.take();
 }
 
 void removeIslandsAndLakes(std::vector<Minutia> &minutiae, const BinaryImage &image)
@@ -218,6 +243,28 @@ void removeIslandsAndLakes(std::vector<Minutia> &minutiae, const BinaryImage &im
     });
 }
 
+void removeUnconfirmed(std::vector<Minutia> &minutiae, const BinaryImage &image)
+{
+    // A true ending has ridge ahead of it along the flow and valley behind; a true bifurcation the
+    // reverse. Points on a ragged ridge side have neither.
+    auto colourAt = [&](double x, double y) {
+        const int ix = static_cast<int>(std::lround(x)), iy = static_cast<int>(std::lround(y));
+        if (ix < 0 || iy < 0 || ix >= image.width || iy >= image.height)
+            return -1;
+        return image.at(ix, iy);
+    };
+    std::erase_if(minutiae, [&](const Minutia &m) {
+        const int feature = m.bifurcation ? 0 : 1;
+        int ahead = 0, behind = 0;
+        for (int step = kConfirmFrom; step <= kConfirmTo; ++step) {
+            ahead += colourAt(m.x + m.dx * step, m.y + m.dy * step) == feature;
+            behind += colourAt(m.x - m.dx * step, m.y - m.dy * step) == 1 - feature;
+        }
+        const int steps = kConfirmTo - kConfirmFrom + 1;
+        return ahead < steps - 1 || behind < steps - 1;
+    });
+}
+
 void removeNearInvalidBlocks(std::vector<Minutia> &minutiae, const BlockMaps &maps,
                              std::span<const std::uint8_t> quality)
 {
@@ -244,15 +291,20 @@ void removeNearInvalidBlocks(std::vector<Minutia> &minutiae, const BlockMaps &ma
 
 void removeHooksAndOverlaps(std::vector<Minutia> &minutiae)
 {
+    std::sort(minutiae.begin(), minutiae.end(), [](const Minutia &a, const Minutia &b) { return a.y < b.y; });
+    constexpr int kReach = std::max(kHookDistance, kOverlapDistance);
     std::vector<std::uint8_t> drop(minutiae.size(), 0);
     for (std::size_t i = 0; i < minutiae.size(); ++i)
-        for (std::size_t j = i + 1; j < minutiae.size(); ++j) {
+        for (std::size_t j = i + 1; j < minutiae.size() && minutiae[j].y - minutiae[i].y <= kReach; ++j) {
             const Minutia &a = minutiae[i], &b = minutiae[j];
-            const double dist = std::hypot(a.x - b.x, a.y - b.y);
+            if (std::abs(a.x - b.x) > kReach)
+                continue;
+            const int d2 = (a.x - b.x) * (a.x - b.x) + (a.y - b.y) * (a.y - b.y);
             const double cosAngle = a.dx * b.dx + a.dy * b.dy;
-            if (a.bifurcation != b.bifurcation && dist <= kHookDistance) {
+            if (a.bifurcation != b.bifurcation && d2 <= kHookDistance * kHookDistance) {
                 drop[i] = drop[j] = 1; // a spur: an ending next to the bifurcation it sprouts from
-            } else if (!a.bifurcation && !b.bifurcation && dist <= kOverlapDistance && cosAngle < -0.5) {
+            } else if (!a.bifurcation && !b.bifurcation && d2 <= kOverlapDistance * kOverlapDistance &&
+                       cosAngle < -0.5) {
                 drop[i] = drop[j] = 1; // a broken ridge: two endings facing each other
             }
         }
@@ -302,6 +354,7 @@ std::vector<Minutia> findMinutiae(const BinaryImage &image, std::span<const std:
 {
     std::vector<Minutia> minutiae = detectMinutiae(image, maps);
     removeIslandsAndLakes(minutiae, image);
+    removeUnconfirmed(minutiae, image);
     removeNearInvalidBlocks(minutiae, maps, quality);
     removeHooksAndOverlaps(minutiae);
     assignReliability(minutiae, grey, image.width, image.height, maps, quality);

@@ -42,6 +42,7 @@ std::vector<Minutia> detectMinutiae(const BinaryImage &image, const BlockMaps &m
 
 // False-minutia removal, each a stage of its own.
 void removeIslandsAndLakes(std::vector<Minutia> &minutiae, const BinaryImage &image);
+void removeUnconfirmed(std::vector<Minutia> &minutiae, const BinaryImage &image);
 void removeNearInvalidBlocks(std::vector<Minutia> &minutiae, const BlockMaps &maps,
                              std::span<const std::uint8_t> quality);
 void removeHooksAndOverlaps(std::vector<Minutia> &minutiae);

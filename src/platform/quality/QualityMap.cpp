@@ -9,7 +9,8 @@ std::vector<std::uint8_t> qualityMap(const BlockMaps &maps)
 {
     const std::size_t n = maps.direction.size();
     std::vector<std::uint8_t> q(n, 0);
-    // Baseline: background 0; no ridge flow at all 1; flow only by interpolation, or high curvature 3; else 4.
+    // Baseline: background 0; no ridge flow at all 1; flow only by interpolation 3; sharply turning
+    // flow 2; otherwise 4. Background and blocks without flow are unusable.
     std::vector<std::uint8_t> unusable(n, 0);
     for (std::size_t i = 0; i < n; ++i) {
         if (maps.lowContrast[i]) {
@@ -18,15 +19,18 @@ std::vector<std::uint8_t> qualityMap(const BlockMaps &maps)
         } else if (maps.direction[i] == kInvalidDirection) {
             q[i] = 1;
             unusable[i] = 1;
-        } else if (maps.lowFlow[i] || maps.highCurvature[i]) {
+        } else if (maps.lowFlow[i]) {
             q[i] = 3;
+        } else if (maps.highCurvature[i]) {
+            q[i] = 2;
         } else {
             q[i] = 4;
         }
     }
-    // Near unusable blocks (or the image's edge) the quality drops: next to one 1, two blocks away 2,
-    // three away 3.
-    constexpr int kReach = 3;
+    // Near unusable blocks (or the image's edge) the quality drops: one or two blocks away to 2, three
+    // or four away to 3.
+    constexpr int kReach = 4;
+    constexpr std::uint8_t kCap[kReach + 1] = {4, 2, 2, 3, 3};
     for (int by = 0; by < maps.blocksHigh; ++by)
         for (int bx = 0; bx < maps.blocksWide; ++bx) {
             const std::size_t i = maps.at(bx, by);
@@ -43,7 +47,7 @@ std::vector<std::uint8_t> qualityMap(const BlockMaps &maps)
                         nearest = dist;
                 }
             if (nearest <= kReach)
-                q[i] = std::min<std::uint8_t>(q[i], static_cast<std::uint8_t>(nearest));
+                q[i] = std::min(q[i], kCap[nearest]);
         }
     return q;
 }

@@ -1,9 +1,9 @@
 // The whole rating: hostile sizes and contents never crash, and NIST's reference images kept in the
 // project's test data get NIST's level.
 
+#include "FingerImageFile.h"
 #include "platform/quality/Nfiq.h"
 #include "unit/quality/QualityTestUtil.h"
-#include "unit/wsq/WsqTestUtil.h"
 
 #include <gtest/gtest.h>
 
@@ -54,13 +54,30 @@ TEST(NfiqRate, RefusesWrongBuffersAndOversizeImages)
     EXPECT_EQ(r.status, kNoMemory);
 }
 
-TEST(NfiqRate, AFingerLikePictureIsRated)
+TEST(NfiqRate, NistReferenceImagesInOurTestData)
 {
-    const std::vector<std::uint8_t> px = wsq::test::ridges(400, 500);
-    const Rating r = rate(px, 400, 500);
-    EXPECT_EQ(r.status, kValid);
-    EXPECT_GT(r.features[0], 500);
-    EXPECT_GT(r.features[1], 5);
+    // NIST's foreground block count and level for each (features.tsv beside the images).
+    struct Case
+    {
+        const char *name;
+        int nistForeground, nistMinutiae, nistLevel;
+    };
+    for (const Case c :
+         {Case{"cmp00010", 2669, 100, 3}, Case{"cmp00014", 3141, 187, 4}, Case{"cmp00015", 2885, 138, 3}}) {
+        const bmp::GreyImage img = fingertool::loadGreyImage(std::string(NFIQ_FIXTURES) + "/" + c.name + ".png");
+        const Rating r = rate(img.pixels, img.width, img.height);
+        EXPECT_EQ(r.status, kValid) << c.name;
+        EXPECT_NEAR(r.features[0], c.nistForeground, 0.05 * c.nistForeground) << c.name;
+        EXPECT_NEAR(r.features[1], c.nistMinutiae, 0.25 * c.nistMinutiae) << c.name;
+        if (std::string(c.name) == "cmp00015") { // the image whose features agree closely
+            EXPECT_EQ(r.level, c.nistLevel);
+        }
+    }
+    // Blank card paper: NIST gives level 5 without running the network.
+    const bmp::GreyImage blank = fingertool::loadGreyImage(std::string(NFIQ_FIXTURES) + "/cmp00018.png");
+    const Rating r = rate(blank.pixels, blank.width, blank.height);
+    EXPECT_EQ(r.level, 5);
+    EXPECT_NE(r.status, kValid);
 }
 
 } // namespace

@@ -96,16 +96,21 @@ TEST(NfiqQualityMap, DropsTowardsUnusableBlocksAndTheEdge)
 {
     BlockMaps m = uniformMaps(10, 10, 2);
     std::vector<std::uint8_t> q = qualityMap(m);
-    const std::uint8_t expectedRow[10] = {1, 2, 3, 4, 4, 4, 4, 3, 2, 1};
+    const std::uint8_t expectedRow[10] = {2, 2, 3, 3, 4, 4, 3, 3, 2, 2};
     for (int bx = 0; bx < 10; ++bx)
         EXPECT_EQ(q[m.at(bx, 5)], expectedRow[bx]) << bx;
     m.lowContrast[m.at(5, 5)] = 1;
     m.lowFlow[m.at(4, 3)] = 1;
     q = qualityMap(m);
     EXPECT_EQ(q[m.at(5, 5)], 0);
-    EXPECT_EQ(q[m.at(4, 4)], 1);
-    EXPECT_EQ(q[m.at(3, 3)], 2);
-    EXPECT_EQ(q[m.at(4, 3)], 2); // low flow and two blocks from the unusable one
+    EXPECT_EQ(q[m.at(4, 4)], 2);
+    EXPECT_EQ(q[m.at(5, 2)], 3); // three blocks from the unusable one and from the edge
+    EXPECT_EQ(q[m.at(4, 3)], 2); // low flow, and two blocks from the unusable one
+    m.direction[m.at(2, 7)] = kInvalidDirection;
+    m.highCurvature[m.at(5, 4)] = 1;
+    q = qualityMap(m);
+    EXPECT_EQ(q[m.at(2, 7)], 1); // ridge flow nowhere to be found, but not background
+    EXPECT_EQ(q[m.at(5, 4)], 2);
 }
 
 TEST(NfiqBinarize, RidgesBecomeRidgePixels)
@@ -165,6 +170,21 @@ TEST(NfiqMinutiae, FindsARidgeEndingAndABifurcation)
     EXPECT_NEAR(found[1].x, 76.5, 1.0);
     EXPECT_EQ(found[1].y, 49);   // on the ridge where the two ridges join
     EXPECT_GT(found[1].dy, 0.9); // the valley continues downwards
+}
+
+TEST(NfiqMinutiae, KeepsOnlyMinutiaeConfirmedAlongTheFlow)
+{
+    const int w = 120, h = 120;
+    std::vector<std::uint8_t> b = verticalRidges(w, h);
+    setPixels(b, w, 40, 44, 60, h, 0);                      // a real ending at (41, 59)
+    std::vector<Minutia> list = {{41, 59, false, 0, -1, 0}, // the real ending
+                                 {44, 30, false, 0, -1, 0}, // on a ridge's side
+                                 {47, 80, true, 0, 1, 0},   // in the middle of a valley
+                                 {41, 59, false, 0, 1, 0}}; // the real one, pointing the wrong way
+    removeUnconfirmed(list, BinaryImage{w, h, b});
+    ASSERT_EQ(list.size(), 1u);
+    EXPECT_EQ(list[0].y, 59);
+    EXPECT_LT(list[0].dy, 0);
 }
 
 TEST(NfiqMinutiae, RemovesIslandsHooksAndMinutiaeAtTheEdgeOfThePrint)
