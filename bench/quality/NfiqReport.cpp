@@ -68,6 +68,8 @@ int main(int argc, char **argv)
     int same = 0, twoApart = 0;
     std::array<double, 11> sumAbsRel{};
     int withFeatures = 0, fgWithin2 = 0, minWithin10 = 0;
+    // For each feature, on how many images putting our value alone in NIST's features changes NIST's level.
+    std::array<int, 11> flips{};
     std::printf("%-10s %5s %5s  ", "image", "NIST", "ours");
     for (const char *n : kNames)
         std::printf("%14s ", n);
@@ -98,6 +100,11 @@ int main(int argc, char **argv)
             const double denom = std::max(1e-9, std::abs(ref.features[i]));
             sumAbsRel[i] += std::abs(r.features[i] - ref.features[i]) / (i < 7 ? std::max(1.0, denom) : 1.0);
         }
+        for (std::size_t i = 0; i < 11; ++i) {
+            tav::quality::Features mixed = ref.features;
+            mixed[i] = r.features[i];
+            flips[i] += tav::quality::classify(mixed).level != ref.level;
+        }
         fgWithin2 += std::abs(r.features[0] - ref.features[0]) <= 0.02 * ref.features[0];
         minWithin10 += std::abs(r.features[1] - ref.features[1]) <= 0.10 * ref.features[1];
     }
@@ -114,6 +121,10 @@ int main(int argc, char **argv)
     std::printf("Mean difference per feature (counts: relative; fractions: absolute):\n ");
     for (std::size_t i = 0; i < 11; ++i)
         std::printf(" %s %.3f", kNames[i], sumAbsRel[i] / std::max(1, withFeatures));
+    std::printf("\n");
+    std::printf("Images whose NIST level changes when only this feature takes our value:\n ");
+    for (std::size_t i = 0; i < 11; ++i)
+        std::printf(" %s %d", kNames[i], flips[i]);
     std::printf("\n");
     return 0;
 }

@@ -76,9 +76,16 @@ struct DirectionSum
     int count = 0;
     void add(int d, double weight = 1.0)
     {
-        const double a = 2.0 * d * std::numbers::pi / kDirections;
-        x += weight * std::cos(a);
-        y += weight * std::sin(a);
+        static const std::array<std::array<double, 2>, kDirections> unit = [] {
+            std::array<std::array<double, 2>, kDirections> t{};
+            for (int i = 0; i < kDirections; ++i) {
+                const double a = 2.0 * i * std::numbers::pi / kDirections;
+                t[static_cast<std::size_t>(i)] = {std::cos(a), std::sin(a)};
+            }
+            return t;
+        }();
+        x += weight * unit[static_cast<std::size_t>(d)][0];
+        y += weight * unit[static_cast<std::size_t>(d)][1];
         ++count;
     }
     int average() const

@@ -8,15 +8,17 @@ namespace tav::quality {
 
 namespace {
 
-constexpr int kDuplicateDistance = 6; // the same minutia seen by both scans
-constexpr int kIslandArea = 120;      // a ridge fragment this small is an island (two false endings)
-constexpr int kLakeArea = 120;        // an enclosed valley this small is a lake or a hole
-constexpr int kInvalidMargin = 6;     // pixels kept clear of unusable blocks and of the image's edge
-constexpr int kHookDistance = 8;      // ending and bifurcation this close: a spur on a ridge side
-constexpr int kOverlapDistance = 8;   // two endings facing each other across a break
-constexpr int kStatRadius = 11;
-constexpr int kConfirmFrom = 2; // a minutia is confirmed along the flow from this many pixels...
-constexpr int kConfirmTo = 6;   // ...to this many       // neighbourhood of the reliability's grey statistics
+constexpr int kDuplicateDistance = 6;     // the same minutia seen by both scans
+constexpr int kIslandArea = 120;          // a ridge fragment this small is an island (two false endings)
+constexpr int kLakeArea = 120;            // an enclosed valley this small is a lake or a hole
+constexpr int kInvalidMargin = 6;         // pixels kept clear of unusable blocks and of the image's edge
+constexpr int kHookDistance = 8;          // ending and bifurcation this close: a spur on a ridge side
+constexpr int kOverlapDistance = 8;       // two endings facing each other across a break
+constexpr int kStatRadius = 11;           // neighbourhood of the reliability's grey statistics
+constexpr double kFullContrast = 44.0;    // grey-level standard deviation of a fully contrasted neighbourhood
+constexpr double kBrightnessSpan = 128.0; // distance of the mean from mid-grey that leaves no reliability
+constexpr int kConfirmFrom = 2;           // a minutia is confirmed along the flow from this many pixels...
+constexpr int kConfirmTo = 8;             // ...to this many, one miss allowed each way
 
 struct Pair
 {
@@ -177,67 +179,75 @@ std::vector<Minutia> detectMinutiae(const BinaryImage &image, const BlockMaps &m
     return found.take();
 }
 
-void removeIslandsAndLakes(std::vector<Minutia> &minutiae, const BinaryImage &image)
+namespace {
+
+// Whether the component of (x, y) (ridge: 8-connected; valley: 4-connected) is smaller than limit
+// pixels and clear of the image's edge. The fill stops as soon as the answer is known.
+class SmallComponents
 {
-    // Label 8-connected ridge components and 4-connected valley components, noting each one's area and
-    // whether it reaches the image's edge.
-    const int w = image.width, h = image.height;
-    const std::size_t n = static_cast<std::size_t>(w) * static_cast<std::size_t>(h);
-    std::vector<int> label(n, -1);
-    std::vector<int> area;
-    std::vector<std::uint8_t> touchesEdge;
-    std::vector<std::size_t> stack;
-    for (std::size_t start = 0; start < n; ++start) {
-        if (label[start] >= 0)
-            continue;
-        const int colour = image.pixels[start];
-        const int id = static_cast<int>(area.size());
-        area.push_back(0);
-        touchesEdge.push_back(0);
-        label[start] = id;
-        stack.push_back(start);
-        while (!stack.empty()) {
-            const std::size_t p = stack.back();
-            stack.pop_back();
-            ++area.back();
-            const int x = static_cast<int>(p % static_cast<std::size_t>(w));
-            const int y = static_cast<int>(p / static_cast<std::size_t>(w));
-            if (x == 0 || y == 0 || x == w - 1 || y == h - 1)
-                touchesEdge.back() = 1;
+public:
+    explicit SmallComponents(const BinaryImage &image)
+        : m_image(image), m_stamp(static_cast<std::size_t>(image.width) * static_cast<std::size_t>(image.height), 0)
+    {}
+    bool isSmall(int x, int y, int limit)
+    {
+        ++m_current;
+        const int w = m_image.width, h = m_image.height;
+        const int colour = m_image.at(x, y);
+        m_stack.clear();
+        const std::size_t start =
+            static_cast<std::size_t>(y) * static_cast<std::size_t>(w) + static_cast<std::size_t>(x);
+        m_stamp[start] = m_current;
+        m_stack.push_back(start);
+        int area = 0;
+        while (!m_stack.empty()) {
+            const std::size_t p = m_stack.back();
+            m_stack.pop_back();
+            if (++area >= limit)
+                return false;
+            const int px = static_cast<int>(p % static_cast<std::size_t>(w));
+            const int py = static_cast<int>(p / static_cast<std::size_t>(w));
+            if (px == 0 || py == 0 || px == w - 1 || py == h - 1)
+                return false;
             for (int dy = -1; dy <= 1; ++dy)
                 for (int dx = -1; dx <= 1; ++dx) {
                     if ((dx == 0 && dy == 0) || (colour == 0 && dx != 0 && dy != 0))
                         continue;
-                    const int nx = x + dx, ny = y + dy;
-                    if (nx < 0 || ny < 0 || nx >= w || ny >= h)
-                        continue;
-                    const std::size_t q =
-                        static_cast<std::size_t>(ny) * static_cast<std::size_t>(w) + static_cast<std::size_t>(nx);
-                    if (label[q] < 0 && image.pixels[q] == colour) {
-                        label[q] = id;
-                        stack.push_back(q);
+                    const std::size_t q = static_cast<std::size_t>(py + dy) * static_cast<std::size_t>(w) +
+                                          static_cast<std::size_t>(px + dx);
+                    if (m_stamp[q] != m_current && m_image.pixels[q] == colour) {
+                        m_stamp[q] = m_current;
+                        m_stack.push_back(q);
                     }
                 }
         }
+        return true;
     }
-    auto componentAt = [&](int x, int y) {
-        return label[static_cast<std::size_t>(y) * static_cast<std::size_t>(w) + static_cast<std::size_t>(x)];
-    };
+
+private:
+    const BinaryImage &m_image;
+    std::vector<std::uint32_t> m_stamp;
+    std::uint32_t m_current = 0;
+    std::vector<std::size_t> m_stack;
+};
+
+} // namespace
+
+void removeIslandsAndLakes(std::vector<Minutia> &minutiae, const BinaryImage &image)
+{
+    SmallComponents components(image);
+    const int w = image.width, h = image.height;
     std::erase_if(minutiae, [&](const Minutia &m) {
-        if (!m.bifurcation) {
-            const int c = componentAt(m.x, m.y);
-            return area[static_cast<std::size_t>(c)] < kIslandArea && !touchesEdge[static_cast<std::size_t>(c)];
-        }
+        if (!m.bifurcation)
+            return components.isSmall(m.x, m.y, kIslandArea);
         // The valley of a bifurcation starts next to its point, on the feature side.
         for (int step = 1; step <= 3; ++step) {
             const int vx = m.x + static_cast<int>(std::lround(m.dx * step));
             const int vy = m.y + static_cast<int>(std::lround(m.dy * step));
             if (vx < 0 || vy < 0 || vx >= w || vy >= h)
                 return false;
-            if (image.at(vx, vy) == 0) {
-                const int c = componentAt(vx, vy);
-                return area[static_cast<std::size_t>(c)] < kLakeArea && !touchesEdge[static_cast<std::size_t>(c)];
-            }
+            if (image.at(vx, vy) == 0)
+                return components.isSmall(vx, vy, kLakeArea);
         }
         return false;
     });
@@ -312,9 +322,13 @@ void removeHooksAndOverlaps(std::vector<Minutia> &minutiae)
     std::erase_if(minutiae, [&](const Minutia &) { return drop[k++] != 0; });
 }
 
-double minutiaReliability(int blockQuality, double greyStdDev)
+double minutiaReliability(int blockQuality, double greyMean, double greyStdDev)
 {
-    const double f = std::min(1.0, greyStdDev / 64.0);
+    // Contrast counts in full from a spread of kFullContrast grey levels; a neighbourhood far from
+    // mid-grey (washed out or smudged dark) counts for less.
+    const double contrast = std::min(1.0, greyStdDev / kFullContrast);
+    const double brightness = std::max(0.0, 1.0 - std::abs(greyMean - 127.0) / kBrightnessSpan);
+    const double f = contrast * brightness;
     switch (blockQuality) {
     case 4:
         return 0.50 + 0.49 * f;
@@ -345,7 +359,7 @@ void assignReliability(std::vector<Minutia> &minutiae, std::span<const std::uint
             }
         const double mean = n ? sum / n : 0;
         const double sd = n ? std::sqrt(std::max(0.0, sum2 / n - mean * mean)) : 0;
-        m.reliability = minutiaReliability(quality[maps.at(m.x / kBlockSize, m.y / kBlockSize)], sd);
+        m.reliability = minutiaReliability(quality[maps.at(m.x / kBlockSize, m.y / kBlockSize)], mean, sd);
     }
 }
 

@@ -47,8 +47,9 @@ void removeNearInvalidBlocks(std::vector<Minutia> &minutiae, const BlockMaps &ma
                              std::span<const std::uint8_t> quality);
 void removeHooksAndOverlaps(std::vector<Minutia> &minutiae);
 
-// Reliability in 0..1 from the block's quality (4 best) and the grey-level spread within 11 pixels.
-double minutiaReliability(int blockQuality, double greyStdDev);
+// Reliability in 0..1 from the block's quality (4 best) and the grey-level mean and standard deviation
+// within 11 pixels.
+double minutiaReliability(int blockQuality, double greyMean, double greyStdDev);
 void assignReliability(std::vector<Minutia> &minutiae, std::span<const std::uint8_t> grey, int width, int height,
                        const BlockMaps &maps, std::span<const std::uint8_t> quality);
 

@@ -225,11 +225,15 @@ TEST(NfiqMinutiae, ReliabilityFromBlockQualityAndContrast)
     struct Case
     {
         int quality;
-        double sd, expected;
+        double mean, sd, expected;
     };
-    for (const Case c : {Case{4, 64, 0.99}, Case{4, 200, 0.99}, Case{4, 0, 0.50}, Case{4, 32, 0.745}, Case{3, 32, 0.37},
-                         Case{2, 64, 0.24}, Case{1, 64, 0.09}, Case{0, 64, 0.01}})
-        EXPECT_NEAR(minutiaReliability(c.quality, c.sd), c.expected, 1e-9) << c.quality << " " << c.sd;
+    // Full contrast from a standard deviation of 44; a mean away from mid-grey lowers it.
+    for (const Case c :
+         {Case{4, 127, 44, 0.99}, Case{4, 127, 200, 0.99}, Case{4, 127, 0, 0.50}, Case{4, 127, 22, 0.745},
+          Case{4, 191, 44, 0.745}, Case{4, 63, 44, 0.745}, Case{4, 255, 44, 0.50}, Case{3, 127, 22, 0.37},
+          Case{2, 127, 64, 0.24}, Case{1, 127, 64, 0.09}, Case{0, 127, 64, 0.01}})
+        EXPECT_NEAR(minutiaReliability(c.quality, c.mean, c.sd), c.expected, 1e-9)
+            << c.quality << " " << c.mean << " " << c.sd;
 }
 
 } // namespace
