@@ -70,6 +70,8 @@ int main(int argc, char **argv)
     int withFeatures = 0, fgWithin2 = 0, minWithin10 = 0;
     // For each feature, on how many images putting our value alone in NIST's features changes NIST's level.
     std::array<int, 11> flips{};
+    // ...and on how many of the disagreeing images taking NIST's value for this feature alone would agree.
+    std::array<int, 11> fixes{};
     std::printf("%-10s %5s %5s  ", "image", "NIST", "ours");
     for (const char *n : kNames)
         std::printf("%14s ", n);
@@ -104,6 +106,9 @@ int main(int argc, char **argv)
             tav::quality::Features mixed = ref.features;
             mixed[i] = r.features[i];
             flips[i] += tav::quality::classify(mixed).level != ref.level;
+            tav::quality::Features mended = r.features;
+            mended[i] = ref.features[i];
+            fixes[i] += r.level != ref.level && tav::quality::classify(mended).level == ref.level;
         }
         fgWithin2 += std::abs(r.features[0] - ref.features[0]) <= 0.02 * ref.features[0];
         minWithin10 += std::abs(r.features[1] - ref.features[1]) <= 0.10 * ref.features[1];
@@ -125,6 +130,9 @@ int main(int argc, char **argv)
     std::printf("Images whose NIST level changes when only this feature takes our value:\n ");
     for (std::size_t i = 0; i < 11; ++i)
         std::printf(" %s %d", kNames[i], flips[i]);
+    std::printf("\nDisagreeing images that NIST's value of this feature alone would bring to NIST's level:\n ");
+    for (std::size_t i = 0; i < 11; ++i)
+        std::printf(" %s %d", kNames[i], fixes[i]);
     std::printf("\n");
     return 0;
 }
