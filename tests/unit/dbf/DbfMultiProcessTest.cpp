@@ -164,3 +164,51 @@ TEST(DbfMultiProcess, AProcessKilledDuringSavesLeavesEveryCompletedSave)
     }
     EXPECT_GE(completed.size(), 10u);
 }
+
+// A pack killed at any moment (also between its renames) leaves the table with every record of the rounds
+// that completed, and an index that describes that table or no index at all (rebuilt from the table).
+TEST(DbfMultiProcess, APackKilledAtAnyMomentLosesNothingAndLeavesNoWrongIndex)
+{
+    tav::test::TestDir dir;
+    makeTables(dir);
+    std::mt19937 rng(4242);
+    std::map<int64_t, size_t> expected; // a kept record -> how many completed rounds wrote it
+    for (int kill = 0; kill < 6; ++kill) {
+        auto child = tav::test::ChildProcess::start(kWorker, {"packloop", (dir / "ped.dbf").string()});
+        const size_t wanted = 1 + rng() % 3;
+        const auto until = std::chrono::steady_clock::now() + 20s;
+        while (std::count(child.output().begin(), child.output().end(), '\n') < static_cast<long>(wanted) &&
+               std::chrono::steady_clock::now() < until)
+            std::this_thread::sleep_for(1ms);
+        std::this_thread::sleep_for(std::chrono::microseconds(rng() % 20000));
+        child.kill();
+        int rounds = 0;
+        for (const auto &line : tav::test::outputLines(child.output()))
+            if (line.rfind("packed ", 0) == 0)
+                rounds = std::max(rounds, std::atoi(line.c_str() + 7));
+        ASSERT_GE(rounds, 1) << child.output();
+        for (int round = 1; round <= rounds; ++round)
+            for (int i = 1; i <= 30; i += 2)
+                ++expected[round * 100 + i];
+
+        for (const auto &d : Table::verify(dir / "ped.dbf")) {
+            ASSERT_EQ(d.kind, Damage::Kind::Index) << d.detail;
+            ASSERT_NE(d.detail.find("missing"), std::string::npos) << "an index describing other records: " << d.detail;
+            OpenOptions o;
+            o.validateIndex = false;
+            Table t = Table::open(dir / "ped.dbf", OpenMode::Exclusive, o);
+            t.reindex({{"WORKER", "WORKER"}});
+        }
+        EXPECT_TRUE(Table::verify(dir / "ped.dbf").empty());
+        // The odd records of every completed round are there, once.
+        Table t = Table::open(dir / "ped.dbf", OpenMode::Shared);
+        std::multiset<int64_t> seqs;
+        for (uint32_t r = 1; r <= t.recordCount(); ++r) {
+            const Record rec = t.readRecord(r);
+            if (!rec.deleted() && rec.value(0).asInt() == 9)
+                seqs.insert(rec.value(1).asInt());
+        }
+        for (const auto &[seq, times] : expected)
+            ASSERT_GE(seqs.count(seq), times) << "record " << seq << " of a completed pack is missing";
+    }
+}

@@ -78,6 +78,24 @@ int run(int argc, char **argv)
             say("saved " + std::to_string(recno) + " " + std::to_string(k));
         }
     }
+    if (cmd == "packloop" && argc == 3) {
+        // packloop TABLE: round r appends SEQ r*100+1..r*100+30, deletes the even ones and packs; reports
+        // each completed round.
+        OpenOptions o;
+        o.reindexOnClose = false;
+        o.validateIndex = false;
+        for (int round = 1;; ++round) {
+            Table t = Table::open(argv[2], OpenMode::Exclusive, o);
+            for (int i = 1; i <= 30; ++i) {
+                const uint32_t r = t.append({Value(9), Value(round * 100 + i), Value(), Value("pack")});
+                if (i % 2 == 0)
+                    t.setDeleted(r, true);
+            }
+            t.pack();
+            t.close();
+            say("packed " + std::to_string(round));
+        }
+    }
     if (cmd == "hold" && argc == 5) {
         // hold TABLE shared|exclusive MILLISECONDS
         OpenOptions o;
@@ -87,7 +105,7 @@ int run(int argc, char **argv)
         std::this_thread::sleep_for(std::chrono::milliseconds(std::atoi(argv[4])));
         return 0;
     }
-    std::fputs("usage: dbf_test_worker mixed|saveloop|hold ...\n", stderr);
+    std::fputs("usage: dbf_test_worker mixed|saveloop|packloop|hold ...\n", stderr);
     return 2;
 }
 
