@@ -255,3 +255,34 @@ TEST_F(TdmTest, ChangesThatCannotBeStoredAreRefused)
         << ui.messages()[0].text.toStdString();
     EXPECT_EQ(dm.drawNumber("pedp"), 1) << "the other sequences still work";
 }
+
+// When the re-read after a save fails (here another program left an extra record past the header's count),
+// the save is still reported done, the user is told, and the table is closed rather than browsed stale.
+TEST_F(TdmTest, AFailedReReadAfterASaveClosesTheTableAndKeepsTheSave)
+{
+    auto &dm = startDm();
+    auto flush = dm.org->afterPost;
+    dm.org->afterPost = [&](Dataset &d) {
+        const auto path = file("org.DBF");
+        const auto size = std::filesystem::file_size(path);
+        auto t = dbf::Table::open(path, dbf::OpenMode::Shared, {});
+        const auto len = t.recordLength();
+        t.close();
+        std::fstream f(path, std::ios::in | std::ios::out | std::ios::binary);
+        f.seekp(static_cast<std::streamoff>(size - 1));
+        f.write(std::string(len, ' ').c_str(), len); // a whole record the header does not count
+        f.close();
+        flush(d);
+    };
+    dm.org->insert();
+    dm.org->field("C_ORG").setValue(900);
+    dm.org->field("X_ORG").setValue("JUZGADO");
+    EXPECT_TRUE(dm.org->post()) << "the save itself succeeded";
+    EXPECT_EQ(dm.org->state(), store::DatasetState::Inactive);
+    ASSERT_EQ(ui.messages().size(), 1);
+    EXPECT_TRUE(
+        ui.messages()[0].text.startsWith("Los datos se grabaron, pero no se pudo volver a leer la tabla \"org\"."))
+        << ui.messages()[0].text.toStdString();
+    auto t = dbf::Table::open(file("org.DBF"), dbf::OpenMode::Shared, {.readOnly = true});
+    EXPECT_EQ(t.readValue(1, t.fieldIndex("X_ORG")).asString(), "JUZGADO");
+}
