@@ -1663,42 +1663,50 @@ namespace {
 // A stored value that is not a value of its column: the text when so, else nullopt.
 std::optional<std::string> badStoredValue(const FieldDef &f, const uint8_t *bytes)
 {
+    switch (f.type) {
+    case FieldType::Numeric:
+    case FieldType::Float:
+    case FieldType::Date:
+    case FieldType::Memo:
+    case FieldType::Binary:
+    case FieldType::General:
+        break;
+    case FieldType::Logical: {
+        const char c = static_cast<char>(bytes[0]);
+        if (c == 'T' || c == 'F' || c == ' ' || c == '?' || c == 't' || c == 'f' || c == 'Y' || c == 'N' ||
+            c == 'y' || c == 'n' || c == '\0')
+            return std::nullopt;
+        return std::string(1, c);
+    }
+    default:
+        return std::nullopt; // any bytes are a text; binary level-7 values are any bytes too
+    }
     const std::string_view sv(reinterpret_cast<const char *>(bytes), f.length);
     size_t b = 0, e = sv.size();
     while (b < e && (sv[b] == ' ' || sv[b] == '\0'))
         ++b;
     while (e > b && (sv[e - 1] == ' ' || sv[e - 1] == '\0'))
         --e;
-    const std::string t(sv.substr(b, e - b));
+    const std::string_view t = sv.substr(b, e - b);
+    if (t.empty())
+        return std::nullopt;
     switch (f.type) {
     case FieldType::Numeric:
     case FieldType::Float: {
-        if (t.empty() || t == "." || t.find_first_not_of('*') == std::string::npos)
-            return std::nullopt; // blank, dBASE IV's blank decimal, or dBASE's own overflow mark
+        if (t == "." || t.find_first_not_of('*') == std::string_view::npos)
+            return std::nullopt; // dBASE IV's blank decimal, or dBASE's own overflow mark
         double d = 0;
         return detail::parseNumber(t, d) ? std::nullopt : std::optional<std::string>(t);
     }
     case FieldType::Date: {
-        if (t.empty() || t.find_first_not_of('0') == std::string::npos)
+        if (t.find_first_not_of('0') == std::string_view::npos)
             return std::nullopt;
-        std::string raw;
-        return detail::decodeField(f, bytes, &raw).isNull() ? std::optional<std::string>(t) : std::nullopt;
+        return detail::decodeField(f, bytes, nullptr).isNull() ? std::optional<std::string>(t) : std::nullopt;
     }
-    case FieldType::Logical: {
-        const char c = static_cast<char>(bytes[0]);
-        return std::string("TtFfYyNn? ").find(c) != std::string::npos || c == '\0'
-                   ? std::nullopt
-                   : std::optional<std::string>(std::string(1, c));
-    }
-    case FieldType::Memo:
-    case FieldType::Binary:
-    case FieldType::General:
-        if (t.empty())
-            return std::nullopt;
-        return t.size() <= 10 && t.find_first_not_of("0123456789") == std::string::npos ? std::nullopt
-                                                                                        : std::optional<std::string>(t);
     default:
-        return std::nullopt;
+        return t.size() <= 10 && t.find_first_not_of("0123456789") == std::string_view::npos
+                   ? std::nullopt
+                   : std::optional<std::string>(t);
     }
 }
 
