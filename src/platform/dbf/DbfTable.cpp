@@ -223,7 +223,8 @@ struct Table::Impl
         fields.clear();
         for (const auto &fl : hdr.fields)
             fields.push_back(fl.def);
-        count = countFor(hdr.recordCount, size, n > 14 && buf[14] != 0);
+        count = currentCountOnDisk();
+        hdr.recordCount = count;
     }
     uint32_t clampedCount(uint32_t headerCount, uint64_t size) const
     {
@@ -243,13 +244,29 @@ struct Table::Impl
             fail(ErrorCode::BadHeader, e.describe(headerCount));
         return headerCount;
     }
+    // Bytes 4..14 of the header and the file size, read so that they belong together; returns the size.
+    uint64_t stableCountBytes(uint8_t (&c)[11]) const
+    {
+        uint8_t again[11];
+        uint64_t size = 0;
+        for (int attempt = 0;; ++attempt) {
+            dbf.readExact(4, c, 11, "the record count");
+            size = dbf.size();
+            dbf.readExact(4, again, 11, "the record count");
+            if (std::memcmp(c, again, sizeof again) == 0 || attempt > 100)
+                return size;
+        }
+    }
     uint32_t currentCountOnDisk() const
     {
+        // Count, byte 14 and file size as one consistent look: another process's append changes them in
+        // turn (byte 14, then the record, then count and byte 14), so the header is read before and after
+        // the size until both reads agree.
         uint8_t c[11];
-        dbf.readExact(4, c, 11, "the record count");
+        const uint64_t size = stableCountBytes(c);
         const uint32_t headerCount = static_cast<uint32_t>(c[0]) | (static_cast<uint32_t>(c[1]) << 8) |
                                      (static_cast<uint32_t>(c[2]) << 16) | (static_cast<uint32_t>(c[3]) << 24);
-        return countFor(headerCount, dbf.size(), c[10] != 0);
+        return countFor(headerCount, size, c[10] != 0);
     }
 
     bool hasMemoFields() const
@@ -1673,8 +1690,8 @@ std::optional<std::string> badStoredValue(const FieldDef &f, const uint8_t *byte
         break;
     case FieldType::Logical: {
         const char c = static_cast<char>(bytes[0]);
-        if (c == 'T' || c == 'F' || c == ' ' || c == '?' || c == 't' || c == 'f' || c == 'Y' || c == 'N' ||
-            c == 'y' || c == 'n' || c == '\0')
+        if (c == 'T' || c == 'F' || c == ' ' || c == '?' || c == 't' || c == 'f' || c == 'Y' || c == 'N' || c == 'y' ||
+            c == 'n' || c == '\0')
             return std::nullopt;
         return std::string(1, c);
     }
@@ -1736,12 +1753,12 @@ std::vector<Damage> Table::verify(const std::filesystem::path &path, const Verif
     // The count against the file.
     {
         uint8_t c[11];
-        m.dbf.readExact(4, c, 11, "the record count");
+        const uint64_t size = m.stableCountBytes(c);
         const uint32_t headerCount = static_cast<uint32_t>(c[0]) | (static_cast<uint32_t>(c[1]) << 8) |
                                      (static_cast<uint32_t>(c[2]) << 16) | (static_cast<uint32_t>(c[3]) << 24);
         // An append under way in another process right now is not damage.
         const bool appendHeld = m.dbf.isLockedByOther(detail::kAppendLock, 1, true);
-        const detail::Extent e = detail::extentOf(m.hdr, headerCount, m.dbf.size(), c[10] != 0 || appendHeld);
+        const detail::Extent e = detail::extentOf(m.hdr, headerCount, size, c[10] != 0 || appendHeld);
         if (e.damaged()) {
             Damage d;
             d.kind = Damage::Kind::RecordCount;
