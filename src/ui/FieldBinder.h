@@ -1,7 +1,7 @@
 #pragma once
 
-#include "store/Dataset.h"
 #include "port/Ui.h"
+#include "store/Dataset.h"
 
 #include <QObject>
 #include <QPointer>

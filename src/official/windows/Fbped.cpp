@@ -1,9 +1,9 @@
 #include "official/windows/Fbped.h"
 
 #include "official/OfficialWindowRules.h"
+#include "port/Ui.h"
 #include "store/Dataset.h"
 #include "ui/GuardedCall.h"
-#include "port/Ui.h"
 
 #include <QGridLayout>
 #include <QGroupBox>

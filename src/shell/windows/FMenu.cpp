@@ -1,7 +1,7 @@
 #include "shell/windows/FMenu.h"
 
-#include "store/Tdm.h"
 #include "port/Ui.h"
+#include "store/Tdm.h"
 
 #include <QAction>
 #include <QApplication>
