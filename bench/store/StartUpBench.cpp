@@ -44,7 +44,7 @@ void startUp(benchmark::State &state, int deletedEvery)
         step("1_check", [&] { dm.checkTables(); });
         step("2_upgrade", [&] { dm.upgradeSchema(); });
         step("3_pack", [&] { dm.packRequestTables(); });
-        step("4_reindex", [&] { dm.reindex({}); });
+        step("4_reindex", [&] { dm.reindex({}, store::Tdm::ReindexWhen::AtStart); });
         step("5_open", [&] { dm.openTables(); });
         step("6_settings", [&] {
             dm.migratePop3Password();

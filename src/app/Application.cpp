@@ -34,6 +34,7 @@
 #include "ui/QtUi.h"
 
 #include <QApplication>
+#include <QDebug>
 #include <QProgressDialog>
 #include <QStatusBar>
 #include <QTimer>
@@ -226,6 +227,10 @@ void Application::wireCommands()
 bool Application::showMain()
 {
     m_menu->showMaximized();
+    if (!m_dm->maintenanceNote.isEmpty()) {
+        m_ui->setStatusText(m_dm->maintenanceNote);
+        qInfo().noquote() << m_dm->maintenanceNote;
+    }
     m_dm->programVersion = shell::MainMenuRules::versionFromLabel(m_menu->versionText());
     if (m_dm->loginRequired) {
         if (!shell::PedirClave::login(*m_dm, m_session, QStringLiteral("TAV Regional"), m_menu.get()))
@@ -244,17 +249,19 @@ void Application::showUnsentPersonal()
 
 void Application::runReindexFromMenu()
 {
-    bool ok = false;
+    using R = store::Tdm::ReindexResult;
+    R result = R::Done;
     {
         queries::TFReindex window(m_menu.get());
         window.show();
-        ok = m_dm->reindex([&](int percent) { window.setProgress(percent); });
+        result = m_dm->reindex([&](int percent) { window.setProgress(percent); });
         window.close();
     }
-    if (ok)
+    if (result == R::Done)
         m_ui->information(QStringLiteral("Finalizó el ordenamiento exitosamente"));
-    else
+    else if (result == R::Failed)
         QTimer::singleShot(0, qApp, &QCoreApplication::quit);
+    // A table in use elsewhere: its message was shown, nothing was changed and work goes on.
 }
 
 void Application::onClosing()

@@ -42,12 +42,12 @@ int reindexJob(const std::filesystem::path &programDir, QTextStream &out)
     store::Clock clock;
     store::Tdm dm(programDir, ui, clock);
     int last = -1;
-    const bool ok = dm.reindex([&](int percent) {
+    const auto result = dm.reindex([&](int percent) {
         if (percent != last)
             out << "Ordenamiento de Archivos: " << percent << "%" << Qt::endl;
         last = percent;
     });
-    if (!ok)
+    if (result != store::Tdm::ReindexResult::Done)
         return 1;
     out << "Finalizó el ordenamiento exitosamente" << Qt::endl;
     return 0;

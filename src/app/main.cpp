@@ -143,8 +143,10 @@ int main(int argc, char **argv)
         w.raise();
         w.activateWindow();
     });
+    // A start that cannot work (tables that will not open, a failed re-index) ends after its message,
+    // without asking for a login.
     const bool ready = program.create();
-    if (!program.showMain() || !ready) {
+    if (!ready || !program.showMain()) {
         QTimer::singleShot(0, &app, &QCoreApplication::quit);
     }
     return QApplication::exec();

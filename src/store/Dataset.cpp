@@ -1,5 +1,7 @@
 #include "store/Dataset.h"
 
+#include "store/EngineText.h"
+
 #include <QDateTime>
 #include <algorithm>
 #include <utility>
@@ -678,9 +680,8 @@ bool Dataset::post()
             m_source->update(recno, stored, changed);
         }
     } catch (const std::exception &e) {
-        throw DatasetError(QStringLiteral("%1: no se pudo grabar el registro: %2")
-                               .arg(m_name, QString::fromLocal8Bit(e.what()))
-                               .toStdString());
+        throw DatasetError(
+            QStringLiteral("%1: no se pudo grabar el registro: %2").arg(m_name, userText(e)).toStdString());
     }
     if (m_locked) {
         m_source->unlock(m_editRecNo);

@@ -17,6 +17,17 @@ QString fileName(const std::filesystem::path &p)
     return QString::fromStdString(p.filename().string());
 }
 
+bool holdsSomething(const QVariant &v)
+{
+    if (v.isNull())
+        return false;
+    if (v.typeId() == QMetaType::QString)
+        return !v.toString().trimmed().isEmpty();
+    if (v.typeId() == QMetaType::QByteArray)
+        return !v.toByteArray().isEmpty();
+    return true;
+}
+
 } // namespace
 
 DbfSource::DbfSource(std::filesystem::path path, QString indexTag, QList<ColumnDef> columns, dbf::OpenMode mode)
@@ -173,7 +184,8 @@ void DbfSource::open()
     m_fileIndex.clear();
     if (m_declared) {
         for (const auto &c : m_columns) {
-            // A column the file lacks (an upgrade that could not be applied) reads as null and is not written.
+            // A column the file lacks (an upgrade that could not be applied) reads as null; a save that gives
+            // it a value is refused (refuseMissingColumns).
             m_fileIndex.push_back(m_table.fieldIndex(c.name.toStdString()));
         }
     } else {
@@ -262,8 +274,27 @@ QVariantList DbfSource::read(RecNo recno)
     return out;
 }
 
+void DbfSource::refuseMissingColumns(const QVariantList &values, const std::vector<bool> *changed) const
+{
+    // A value for a column the file lacks (an upgrade another station kept from being made, an older table
+    // form) cannot be stored: the save is refused rather than the value dropped.
+    for (qsizetype i = 0; i < m_columns.size() && i < values.size(); ++i) {
+        if (m_fileIndex[static_cast<size_t>(i)] >= 0)
+            continue;
+        if (changed && static_cast<size_t>(i) < changed->size() && !(*changed)[static_cast<size_t>(i)])
+            continue;
+        if (holdsSomething(values.at(i)))
+            throw DatasetError(QStringLiteral("La tabla %1 no tiene el campo %2: el registro no se puede grabar.\r"
+                                              "Cierre el programa en las demás estaciones y vuelva a iniciarlo "
+                                              "para actualizar la tabla.")
+                                   .arg(name(), m_columns.at(i).name)
+                                   .toStdString());
+    }
+}
+
 RecNo DbfSource::append(const QVariantList &values)
 {
+    refuseMissingColumns(values, nullptr);
     std::vector<dbf::Value> row(m_table.fields().size());
     for (qsizetype i = 0; i < m_columns.size() && i < values.size(); ++i)
         if (const int fi = m_fileIndex[static_cast<size_t>(i)]; fi >= 0)
@@ -273,6 +304,7 @@ RecNo DbfSource::append(const QVariantList &values)
 
 void DbfSource::update(RecNo recno, const QVariantList &values, const std::vector<bool> &changed)
 {
+    refuseMissingColumns(values, &changed);
     std::vector<std::pair<int, dbf::Value>> changes;
     for (qsizetype i = 0; i < m_columns.size() && i < values.size(); ++i) {
         const int fi = m_fileIndex[static_cast<size_t>(i)];

@@ -10,7 +10,8 @@
 namespace tav::store {
 
 // A dBASE table as a dataset's record source. The columns are the ones the program declares for the
-// table (the file may hold more, which stay untouched; a declared column the file lacks reads as null).
+// table (the file may hold more, which stay untouched; a declared column the file lacks reads as null, and a
+// save that gives it a value is refused).
 // Text is Windows-1252 on disk and QString in memory.
 class DbfSource : public RecordSource
 {
@@ -48,6 +49,8 @@ public:
     static dbf::Value toValue(const QVariant &value, FieldKind kind);
 
 private:
+    void refuseMissingColumns(const QVariantList &values, const std::vector<bool> *changed) const;
+
     std::filesystem::path m_path;
     QString m_tag; // key field of the index in use
     std::string m_tagName;

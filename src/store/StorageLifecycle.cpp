@@ -16,7 +16,49 @@ QString engineText(const std::exception &e)
     return QString::fromLocal8Bit(e.what());
 }
 
+dbf::OpenOptions lightOpen()
+{
+    dbf::OpenOptions o;
+    o.loadIndexes = false;
+    o.validateIndex = false;
+    o.reindexOnClose = false;
+    return o;
+}
+
 } // namespace
+
+TableInUse::TableInUse(const QString &file)
+    : StorageError(QStringLiteral("La tabla %1 está en uso en otra estación de trabajo.").arg(file).toStdString()),
+      m_file(file)
+{}
+
+bool isTableInUse(const std::exception &error)
+{
+    if (dynamic_cast<const TableInUse *>(&error))
+        return true;
+    const auto *engine = dynamic_cast<const dbf::DbfError *>(&error);
+    return engine && engine->code() == dbf::ErrorCode::Busy;
+}
+
+QString StorageLifecycle::shownName(const QString &file) const
+{
+    return QString::fromStdString(tablePath(file).filename().string());
+}
+
+void StorageLifecycle::noteInUse(const QString &table) const
+{
+    const QString file = shownName(table);
+    for (const QString &f : m_inUse)
+        if (f.compare(file, Qt::CaseInsensitive) == 0)
+            return;
+    m_inUse.append(file);
+}
+
+void StorageLifecycle::clearNotes() const
+{
+    m_inUse.clear();
+    m_pending.clear();
+}
 
 QString supportContact()
 {
@@ -167,7 +209,13 @@ QString StorageLifecycle::checkTables() const
             try {
                 dbf::Table::open(tablePath(def.file), dbf::OpenMode::Shared, probe).close();
                 continue;
-            } catch (const std::exception &) {
+            } catch (const std::exception &e) {
+                // Held exclusively by another station (its own upkeep, a sequence draw): not damaged, and its
+                // index must not be replaced under it.
+                if (isTableInUse(e)) {
+                    noteInUse(def.file);
+                    continue;
+                }
             }
             try {
                 restoreIndex(def.file);
@@ -225,6 +273,12 @@ int StorageLifecycle::upgradeSchema(const MessageSink &messages) const
             t.close();
             ++added;
         } catch (const std::exception &e) {
+            if (isTableInUse(e)) {
+                // Another station works on the table: the column is added at a start that finds it free.
+                noteInUse(row.file);
+                m_pending.push_back({shownName(row.file), QString::fromStdString(row.field.name)});
+                continue;
+            }
             if (row.failureMessage.isEmpty())
                 throw StorageError(engineText(e).toStdString());
             if (messages)
@@ -241,16 +295,30 @@ int StorageLifecycle::widenColumns() const
         if (isDamaged(w.file))
             continue;
         try {
+            // The width is read without taking the table: most starts have nothing to widen, and a station
+            // that finds the tables in use elsewhere must still start.
+            auto needsWidening = [&](const dbf::Table &t) {
+                const int fi = t.fieldIndex(w.field.toStdString());
+                return fi >= 0 && t.fields()[static_cast<size_t>(fi)].length == w.oldWidth;
+            };
+            dbf::OpenOptions probe = lightOpen();
+            probe.readOnly = true;
+            if (!needsWidening(dbf::Table::open(tablePath(w.file), dbf::OpenMode::Shared, probe)))
+                continue;
             dbf::OpenOptions o;
             o.validateIndex = false;
             auto t = dbf::Table::open(tablePath(w.file), dbf::OpenMode::Exclusive, o);
-            const int fi = t.fieldIndex(w.field.toStdString());
-            if (fi >= 0 && t.fields()[static_cast<size_t>(fi)].length == w.oldWidth) {
+            if (needsWidening(t)) {
                 t.changeWidth(w.field.toStdString(), static_cast<uint8_t>(w.newWidth));
                 ++widened;
             }
             t.close();
         } catch (const std::exception &e) {
+            if (isTableInUse(e)) {
+                noteInUse(w.file);
+                m_pending.push_back({shownName(w.file), w.field});
+                continue;
+            }
             throw StorageError(engineText(e).toStdString());
         }
     }
@@ -260,49 +328,90 @@ int StorageLifecycle::widenColumns() const
 void StorageLifecycle::packTable(const QString &file) const
 {
     try {
-        dbf::OpenOptions o;
-        o.loadIndexes = false;
-        o.validateIndex = false;
-        o.reindexOnClose = false;
-        auto t = dbf::Table::open(tablePath(file), dbf::OpenMode::Exclusive, o);
+        auto t = dbf::Table::open(tablePath(file), dbf::OpenMode::Exclusive, lightOpen());
         if (t.deletedCount() > 0)
             t.pack();
         t.close();
     } catch (const std::exception &e) {
+        if (isTableInUse(e)) {
+            noteInUse(file);
+            throw TableInUse(shownName(file));
+        }
         throw StorageError(engineText(e).toStdString());
     }
 }
 
-void StorageLifecycle::reindexAll(const Progress &progress) const
+void StorageLifecycle::reindexAll(const Progress &progress, InUse inUse) const
 {
-    const auto &set = tableSet();
-    int count = 0;
-    for (const auto &def : set)
+    std::vector<const TableDef *> tables;
+    for (const auto &def : tableSet())
         if (!def.file.isEmpty())
-            ++count;
-    int done = 0;
-    for (const auto &def : set) {
-        if (def.file.isEmpty())
-            continue;
-        if (!def.tags.empty() && !isDamaged(def.file)) {
-            try {
-                dbf::OpenOptions o;
-                o.loadIndexes = false;
-                o.validateIndex = false;
-                o.reindexOnClose = false;
-                auto t = dbf::Table::open(tablePath(def.file), dbf::OpenMode::Exclusive, o);
-                if (t.tags().empty())
-                    t.reindex(def.tags);
-                else
-                    t.reindex();
-                t.close();
-            } catch (const std::exception &) {
-                throw StorageError(reindexFailureMessage(def.component).toStdString());
-            }
-        }
-        ++done;
+            tables.push_back(&def);
+    auto damaged = [&](const TableDef &def) { return isDamaged(def.file); };
+    const int count = static_cast<int>(tables.size());
+    auto take = [&](const TableDef &def) {
+        return dbf::Table::open(tablePath(def.file), dbf::OpenMode::Exclusive, lightOpen());
+    };
+    auto rebuild = [](dbf::Table &t, const TableDef &def) {
+        if (def.tags.empty())
+            return;
+        if (t.tags().empty())
+            t.reindex(def.tags);
+        else
+            t.reindex();
+    };
+    auto report = [&](int done) {
         if (progress)
             progress(count > 1 ? std::min(100, done * 100 / (count - 1)) : 100);
+    };
+
+    if (inUse == InUse::AllOrNothing) {
+        // Every table is taken before any index is written, so a table in use elsewhere leaves all as they were.
+        std::vector<dbf::Table> taken;
+        taken.reserve(tables.size());
+        for (const TableDef *def : tables) {
+            if (damaged(*def)) {
+                taken.emplace_back(); // left alone until it is repaired
+                continue;
+            }
+            try {
+                taken.push_back(take(*def));
+            } catch (const std::exception &e) {
+                if (isTableInUse(e))
+                    throw TableInUse(shownName(def->file));
+                throw StorageError(reindexFailureMessage(def->component).toStdString());
+            }
+        }
+        for (size_t i = 0; i < tables.size(); ++i) {
+            try {
+                if (taken[i].isOpen()) {
+                    rebuild(taken[i], *tables[i]);
+                    taken[i].close();
+                }
+            } catch (const std::exception &) {
+                throw StorageError(reindexFailureMessage(tables[i]->component).toStdString());
+            }
+            report(static_cast<int>(i) + 1);
+        }
+        return;
+    }
+
+    int done = 0;
+    for (const TableDef *def : tables) {
+        if (damaged(*def)) {
+            report(++done);
+            continue;
+        }
+        try {
+            auto t = take(*def);
+            rebuild(t, *def);
+            t.close();
+        } catch (const std::exception &e) {
+            if (!isTableInUse(e))
+                throw StorageError(reindexFailureMessage(def->component).toStdString());
+            noteInUse(def->file);
+        }
+        report(++done);
     }
 }
 

@@ -1,6 +1,7 @@
 #include "store/Tdm.h"
 
 #include "store/DbfSource.h"
+#include "store/EngineText.h"
 #include "store/MemorySource.h"
 #include "store/TableSet.h"
 
@@ -93,11 +94,6 @@ std::unique_ptr<MemorySource> pedBolSource()
     chr("c_boleta_web", 11);
     chr("c_segur", 10);
     return std::make_unique<MemorySource>(QStringLiteral("PedBol"), c);
-}
-
-QString dbfText(const std::exception &e)
-{
-    return QString::fromLocal8Bit(e.what());
 }
 
 } // namespace
@@ -242,8 +238,34 @@ bool Tdm::checkTables()
 
 void Tdm::upgradeSchema()
 {
-    m_storage.upgradeSchema([this](const QString &text) { m_ui.error(text); });
-    m_storage.widenColumns();
+    const auto before = m_storage.pendingChanges().size();
+    auto sayPending = [&] {
+        // One message per table, naming it and the columns it still lacks or has too narrow.
+        std::vector<std::pair<QString, QStringList>> byTable;
+        const auto &pending = m_storage.pendingChanges();
+        for (auto it = pending.begin() + static_cast<std::ptrdiff_t>(before); it != pending.end(); ++it) {
+            auto at = std::find_if(byTable.begin(), byTable.end(),
+                                   [&](const auto &t) { return t.first.compare(it->file, Qt::CaseInsensitive) == 0; });
+            if (at == byTable.end())
+                at = byTable.insert(byTable.end(), {it->file, {}});
+            if (!at->second.contains(it->column))
+                at->second.append(it->column);
+        }
+        for (const auto &[file, columns] : byTable)
+            m_ui.warning(QStringLiteral("La tabla %1 está en uso en otra estación de trabajo y no se pudo actualizar "
+                                        "(campos %2).\rHasta que se actualice, esta estación no grabará valores "
+                                        "que esos campos no puedan guardar.\rCierre el programa en las demás "
+                                        "estaciones y vuelva a iniciarlo.")
+                             .arg(file, columns.join(QStringLiteral(", "))));
+    };
+    try {
+        m_storage.upgradeSchema([this](const QString &text) { m_ui.error(text); });
+        m_storage.widenColumns();
+    } catch (...) {
+        sayPending();
+        throw;
+    }
+    sayPending();
 }
 
 void Tdm::packRequestTables()
@@ -253,13 +275,15 @@ void Tdm::packRequestTables()
             continue;
         try {
             m_storage.packTable(QString::fromLatin1(name) + QStringLiteral(".dbf"));
+        } catch (const TableInUse &) {
+            // Another station works on it: the deleted records stay marked until a start finds it free.
         } catch (const StorageError &) {
             m_ui.error(QStringLiteral("No se pudo empaquetar la tabla \"%1\"").arg(QString::fromLatin1(name)));
         }
     }
 }
 
-bool Tdm::reindex(const StorageLifecycle::Progress &progress)
+Tdm::ReindexResult Tdm::reindex(const StorageLifecycle::Progress &progress, ReindexWhen when)
 {
     std::vector<Dataset *> wereOpen;
     for (const auto &[name, ds] : m_byName)
@@ -268,12 +292,19 @@ bool Tdm::reindex(const StorageLifecycle::Progress &progress)
         }
     for (Dataset *ds : wereOpen)
         ds->close();
-    bool ok = true;
+    ReindexResult result = ReindexResult::Done;
     try {
-        m_storage.reindexAll(progress);
+        m_storage.reindexAll(progress, when == ReindexWhen::AtStart ? StorageLifecycle::InUse::SkipTablesInUse
+                                                                    : StorageLifecycle::InUse::AllOrNothing);
+    } catch (const TableInUse &e) {
+        m_ui.warning(QStringLiteral("No se pudo hacer el ordenamiento de archivos: la tabla %1 está en uso en otra "
+                                    "estación de trabajo.\rNo se modificó ningún archivo. Cierre el programa en las "
+                                    "demás estaciones y vuelva a intentar.")
+                         .arg(e.file()));
+        result = ReindexResult::TableInUse;
     } catch (const StorageError &e) {
         m_ui.error(e.text());
-        ok = false;
+        result = ReindexResult::Failed;
     }
     // Masters before details: reopen in the start-up order.
     for (const auto &name : openOrder()) {
@@ -281,7 +312,7 @@ bool Tdm::reindex(const StorageLifecycle::Progress &progress)
         if (std::find(wereOpen.begin(), wereOpen.end(), &ds) != wereOpen.end())
             ds.open();
     }
-    return ok;
+    return result;
 }
 
 void Tdm::openTables()
@@ -296,15 +327,27 @@ void Tdm::openTables()
     PedBol->open();
 }
 
-void Tdm::closeTables()
+void Tdm::closeTables() noexcept
 {
-    for (auto it = openOrder().rbegin(); it != openOrder().rend(); ++it) {
-        Dataset &ds = dataset(*it);
-        if (ds.isEditing())
-            ds.cancel();
-        ds.close();
-    }
-    PedBol->close();
+    auto closeOne = [](Dataset &ds) noexcept {
+        try {
+            if (ds.isEditing())
+                ds.cancel();
+        } catch (const std::exception &e) {
+            qWarning("%s: %s", qPrintable(ds.name()), e.what());
+        } catch (...) {
+        }
+        try {
+            ds.close();
+        } catch (const std::exception &e) {
+            qWarning("%s: %s", qPrintable(ds.name()), e.what());
+        } catch (...) {
+        }
+    };
+    for (auto it = openOrder().rbegin(); it != openOrder().rend(); ++it)
+        if (auto found = m_byName.find(*it); found != m_byName.end())
+            closeOne(*found->second);
+    closeOne(*PedBol);
 }
 
 void Tdm::migratePop3Password()
@@ -335,6 +378,8 @@ bool Tdm::tdocHasExportColumn() const
 
 void Tdm::loadSettings()
 {
+    if (!amb->isActive())
+        throw DatasetError("No se pudo leer la configuración: la tabla de configuración (amb) no está abierta.");
     const QString frec = readSetting(QStringLiteral("frec_recep"));
     bool ok = false;
     const int minutes = frec.trimmed().toInt(&ok);
@@ -367,16 +412,48 @@ void Tdm::loadSettings()
 Tdm::StartResult Tdm::startUp(const StorageLifecycle::Progress &reindexProgress)
 {
     receptionIdle = true;
+    loginRequired = true;
+    initialized = false;
+    maintenanceNote.clear();
+    m_storage.clearNotes();
     deleteStartupScratch();
     checkTables();
-    initialized = false;
-    StartResult result = StartResult::Ready;
+    // Upkeep: needed now and then, never a condition of working. Tables other stations have open are left
+    // for a start that finds them free.
     try {
         upgradeSchema();
-        packRequestTables();
-        if (!reindex(reindexProgress))
+    } catch (const std::exception &e) {
+        m_ui.error(userText(e));
+    }
+    packRequestTables();
+    if (reindex(reindexProgress, ReindexWhen::AtStart) == ReindexResult::Failed)
+        return StartResult::Terminate;
+    if (!m_storage.tablesInUse().isEmpty())
+        maintenanceNote = QStringLiteral("Tablas en uso en otra estación de trabajo; su mantenimiento quedó para "
+                                         "el próximo inicio: %1")
+                              .arg(m_storage.tablesInUse().join(QStringLiteral(", ")));
+
+    // Without its tables the program cannot work: it says so and ends. A table another station holds
+    // exclusively for a moment (its own start-up upkeep) is waited for.
+    const auto deadline = std::chrono::steady_clock::now() + openWait;
+    for (;;) {
+        try {
+            openTables();
+            break;
+        } catch (const std::exception &e) {
+            closeTables();
+            if (isTableInUse(e) && std::chrono::steady_clock::now() < deadline) {
+                QThread::msleep(200);
+                continue;
+            }
+            m_ui.error(QStringLiteral("No se pudieron abrir las tablas de la oficina.\r%1\rEl programa se cerrará.")
+                           .arg(userText(e)));
             return StartResult::Terminate;
-        openTables();
+        }
+    }
+
+    StartResult result = StartResult::Ready;
+    try {
         migratePop3Password();
         if (!tdocHasExportColumn()) {
             m_ui.warning(QStringLiteral("Debe actualizar las tablas. Por favor, \rpongase en contacto con: ") +
@@ -387,7 +464,7 @@ Tdm::StartResult Tdm::startUp(const StorageLifecycle::Progress &reindexProgress)
         initialized = true;
     } catch (const Abort &) {
     } catch (const std::exception &e) {
-        m_ui.error(QString::fromUtf8(e.what()));
+        m_ui.error(userText(e));
     }
     return result;
 }
@@ -455,7 +532,7 @@ int Tdm::drawNumber(const QString &sequence)
         } catch (const dbf::DbfError &e) {
             if (e.code() != dbf::ErrorCode::Busy || std::chrono::steady_clock::now() >= deadline)
                 throw DatasetError(
-                    QStringLiteral("No se pudo abrir la tabla de secuencias: %1").arg(dbfText(e)).toStdString());
+                    QStringLiteral("No se pudo abrir la tabla de secuencias: %1").arg(userText(e)).toStdString());
             QThread::msleep(20);
         }
     }
@@ -489,7 +566,7 @@ int Tdm::drawNumber(const QString &sequence)
     } catch (const std::exception &e) {
         sec.close();
         throw DatasetError(
-            QStringLiteral("No se pudo obtener un número de secuencia: %1").arg(dbfText(e)).toStdString());
+            QStringLiteral("No se pudo obtener un número de secuencia: %1").arg(userText(e)).toStdString());
     }
     sec.close();
     if (damagedRow) {

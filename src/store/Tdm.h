@@ -46,7 +46,7 @@ public:
     bool receptionIdle = true;
     bool homeDelivery = false;
     int answersPerCycle = 1;
-    bool loginRequired = false;
+    bool loginRequired = true; // fail closed: only settings read to the end can switch the login off
     bool printConfirmationOfPersonal = false;
     bool nominativeRequests = false;
     bool documentationRequired = true;
@@ -72,14 +72,21 @@ public:
     // Table check with index repair; shows the failure message (start-up goes on). False on failure.
     bool checkTables();
     // Schema upgrade and widening; messages of the rows that have one are shown; other failures throw.
+    // A change another station keeps from being made now is said once per table (the program goes on: a
+    // save that needs the missing column is refused, never cut).
     void upgradeSchema();
-    // Packs "ped.dbf" and "pedp.dbf"; a failure shows its message and start-up goes on.
+    // Packs "ped.dbf" and "pedp.dbf"; a failure shows its message and start-up goes on. A table another
+    // station has open is left for a later start without a message.
     void packRequestTables();
     // Re-indexes every table (the data module's datasets are closed and reopened as they were).
-    // False after showing the failure message: the program must end.
-    bool reindex(const StorageLifecycle::Progress &progress);
+    // AtStart skips the tables other stations have open; OnDemand (the menu, the job) does all or nothing and
+    // names the table in use. Failed: after its message, the program must end.
+    enum class ReindexWhen { AtStart, OnDemand };
+    enum class ReindexResult { Done, TableInUse, Failed };
+    ReindexResult reindex(const StorageLifecycle::Progress &progress, ReindexWhen when = ReindexWhen::OnDemand);
     void openTables();
-    void closeTables();
+    // Closes every table; never throws (a failure to close one is logged and the others are still closed).
+    void closeTables() noexcept;
     void migratePop3Password();
     bool tdocHasExportColumn() const;
     // Reads the settings into the flags above; throws DatasetError when `frec_recep` is not an integer,
@@ -87,10 +94,16 @@ public:
     void loadSettings();
 
     enum class StartResult { Ready, Terminate };
-    // The whole storage start: the steps above in order, with their messages. Errors that end the
-    // sequence early are shown with the title "Error" and the program goes on (Ready); Terminate when the
-    // program must end (re-index failure, missing document-type export column).
+    // The whole storage start: the steps above in order, with their messages. The upkeep steps (upgrade,
+    // widening, pack, re-index) are not a condition of working: their failures are shown and the start goes
+    // on, and the tables other stations have open are left for a later start (maintenanceNote says which).
+    // Terminate when the program must end: the tables cannot be opened, the re-index fails, the
+    // document-type export column is missing. The login stays required unless the settings were read.
     StartResult startUp(const StorageLifecycle::Progress &reindexProgress = {});
+    // The one line the start leaves for the status bar (empty when all upkeep could be done).
+    QString maintenanceNote;
+    // How long the start waits for a table another station holds exclusively (its own start-up upkeep).
+    std::chrono::milliseconds openWait{30000};
 
     // --- settings access (exact key, case-sensitive) ---
     QString readSetting(const QString &name);

@@ -2,6 +2,7 @@
 
 #include "port/Ui.h"
 #include "store/Tdm.h"
+#include "ui/GuardedCall.h"
 
 #include <QAction>
 #include <QApplication>
@@ -338,9 +339,12 @@ void FMenu::TimerTick()
         m_dm.Timer.stop();
         return;
     }
-    m_rules.runReceptionTrigger([this] {
-        if (m_dm.receptionCycle)
-            m_dm.receptionCycle();
+    // A failing cycle started by the timer is shown like one started by the button; it never ends the program.
+    ui::guardedCall(m_ui, [this] {
+        m_rules.runReceptionTrigger([this] {
+            if (m_dm.receptionCycle)
+                m_dm.receptionCycle();
+        });
     });
 }
 

@@ -165,6 +165,7 @@ TEST_F(StartUpTest, NonIntegerReceptionFrequencyStopsTheSettings)
     EXPECT_EQ(dm.startUp(), store::Tdm::StartResult::Ready) << "the program goes on";
     EXPECT_TRUE(ui.shown({{"'5a' no es un valor entero válido", "Error"}}));
     EXPECT_FALSE(dm.initialized);
+    EXPECT_TRUE(dm.loginRequired) << "settings not read to the end never switch the login off";
     EXPECT_TRUE(dm.automaticPrinting) << "settings after the failing one are not read";
     EXPECT_EQ(dm.readSetting("m_domic"), "") << "nor the defaults written";
 }
@@ -257,4 +258,100 @@ TEST_F(StartUpTest, DamagedTableIsNotOpenedAndNothingIsLost)
     dbf::Table::recover(file("PED.DBF"));
     auto t = dbf::Table::open(file("PED.DBF"), dbf::OpenMode::Shared, {});
     EXPECT_EQ(t.recordCount(), 20u);
+}
+
+// A station that starts while another works skips the upkeep of the tables the other has open (no pack,
+// no re-index, no schema change under it), says so once, and still opens the tables, reads the settings
+// and asks for the login. The upgrade it really needs is named; a save that needs the missing column is
+// refused, never cut. The menu's re-index names the table in use and touches nothing. The next start that
+// finds the tables free does the upkeep.
+TEST_F(StartUpTest, SecondStationStartsWhileAnotherWorks)
+{
+    makeOldTable(dir.path(), "PED.DBF", "ped.dbf", {{"N_CAUSA", 8}}, 3);
+    {
+        auto t = dbf::Table::open(file("PED.DBF"), dbf::OpenMode::Shared);
+        t.setDeleted(3, true);
+    }
+    // Station A (an older program version, say) has every table open.
+    test::TestUi uiA;
+    store::Tdm a(dir.path(), uiA, clock);
+    a.openTables();
+    const QByteArray pedBefore = readAll(file("PED.DBF"));
+    const QByteArray mdxBefore = readAll(file("Ped.mdx"));
+    const QByteArray orgMdxBefore = readAll(file("org.mdx"));
+
+    auto &b = startDm();
+    EXPECT_TRUE(b.initialized);
+    EXPECT_TRUE(b.loginRequired);
+    EXPECT_EQ(b.readSetting("x_reg"), "OFICINA REGIONAL DEMO");
+    EXPECT_TRUE(b.ped->isActive() && b.usu->isActive() && b.amb->isActive());
+    ASSERT_EQ(ui.messages().size(), 1) << ui.messageTexts().join(" | ").toStdString();
+    const auto &said = ui.messages().first();
+    EXPECT_EQ(said.title, "Advertencia");
+    EXPECT_TRUE(said.text.startsWith("La tabla PED.DBF está en uso en otra estación de trabajo y no se pudo "
+                                     "actualizar (campos X_EMAIL, "))
+        << said.text.toStdString();
+    EXPECT_TRUE(said.text.contains("N_CAUSA"));
+    EXPECT_TRUE(b.maintenanceNote.contains("PED.DBF")) << b.maintenanceNote.toStdString();
+    EXPECT_EQ(readAll(file("PED.DBF")), pedBefore) << "neither packed nor changed under station A";
+    EXPECT_EQ(readAll(file("Ped.mdx")), mdxBefore);
+    EXPECT_EQ(b.ped->recordCount(), 2);
+
+    // Read-safe: a value for a column the file lacks refuses the save; without one the save goes through.
+    b.ped->insert();
+    b.ped->field("C_PED").setValue(10);
+    b.ped->field("C_REG").setValue(7);
+    b.ped->field("X_EMAIL").setValue("a@b.c");
+    try {
+        b.ped->post();
+        ADD_FAILURE() << "a value the table cannot hold was accepted";
+    } catch (const store::DatasetError &e) {
+        EXPECT_TRUE(QString::fromUtf8(e.what()).contains("no tiene el campo X_EMAIL")) << e.what();
+    }
+    EXPECT_TRUE(b.ped->isEditing()) << "the person's input stays";
+    b.ped->field("X_EMAIL").setValue(QVariant());
+    EXPECT_TRUE(b.ped->post());
+    EXPECT_EQ(dbf::Table::open(file("PED.DBF"), dbf::OpenMode::Shared).recordCount(), 4u);
+
+    // The re-index asked for by a person: all or nothing.
+    ui.clearRecord();
+    EXPECT_EQ(b.reindex({}), store::Tdm::ReindexResult::TableInUse);
+    ASSERT_EQ(ui.messages().size(), 1);
+    EXPECT_TRUE(ui.messages().first().text.startsWith("No se pudo hacer el ordenamiento de archivos: la tabla "))
+        << ui.messages().first().text.toStdString();
+    EXPECT_TRUE(ui.messages().first().text.contains("está en uso en otra estación de trabajo"));
+    EXPECT_EQ(readAll(file("org.mdx")), orgMdxBefore) << "no index was touched";
+    EXPECT_TRUE(b.ped->isActive()) << "the station's tables are open again";
+
+    // Once the other station is gone, a start does the upkeep.
+    a.closeTables();
+    b.closeTables();
+    ui.clearRecord();
+    store::Tdm c(dir.path(), ui, clock);
+    EXPECT_EQ(c.startUp(), store::Tdm::StartResult::Ready);
+    EXPECT_TRUE(ui.shownNothing()) << ui.messageTexts().join(" | ").toStdString();
+    EXPECT_TRUE(c.maintenanceNote.isEmpty());
+    auto t = dbf::Table::open(file("PED.DBF"), dbf::OpenMode::Shared);
+    EXPECT_GE(t.fieldIndex("X_EMAIL"), 0);
+    EXPECT_EQ(t.fields()[static_cast<size_t>(t.fieldIndex("N_CAUSA"))].length, 15);
+    EXPECT_EQ(t.recordCount(), 3u) << "packed";
+}
+
+// Without its tables the program cannot work: it says so in Spanish and ends, without a login. Here another
+// station keeps the users' table to itself longer than a start waits.
+TEST_F(StartUpTest, TablesThatWillNotOpenEndTheProgram)
+{
+    auto held = dbf::Table::open(file("usu.dbf"), dbf::OpenMode::Exclusive);
+    OfficeFixture::dm = std::make_unique<store::Tdm>(dir.path(), ui, clock);
+    OfficeFixture::dm->openWait = std::chrono::milliseconds(0);
+    EXPECT_EQ(OfficeFixture::dm->startUp(), store::Tdm::StartResult::Terminate);
+    EXPECT_TRUE(OfficeFixture::dm->loginRequired);
+    EXPECT_FALSE(OfficeFixture::dm->initialized);
+    ASSERT_FALSE(ui.messages().isEmpty());
+    const auto &last = ui.messages().last();
+    EXPECT_EQ(last.title, "Error");
+    EXPECT_TRUE(last.text.startsWith("No se pudieron abrir las tablas de la oficina.\r")) << last.text.toStdString();
+    EXPECT_TRUE(last.text.endsWith("El programa se cerrará."));
+    EXPECT_TRUE(last.text.contains("La tabla usu.dbf está en uso en otra estación de trabajo."));
+    EXPECT_FALSE(OfficeFixture::dm->ped->isActive());
 }
