@@ -9,6 +9,7 @@ PACKAGES=(
   libtiff-dev libjpeg-dev libzip-dev libsane-dev sane-utils libzint-dev libleptonica-dev libpng-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   poppler-utils fonts-dejavu-core fonts-liberation xauth xvfb
+  xdotool
   python3-dbfread hyperfine qt6-translations-l10n
   libvmime-dev dovecot-core dovecot-pop3d python3-aiosmtpd openssl
   clang-format clang-tidy
