@@ -193,11 +193,13 @@ uint32_t DbtFile::append(const Bytes &data, bool sync)
     uint8_t hdr[4];
     f.readExact(0, hdr, 4, "the memo file header");
     const uint64_t size = f.size();
-    // The header's next block may lag behind the file when a writer was stopped after writing the data:
-    // never write below the end of the file.
-    uint64_t next = std::max<uint64_t>(le32(hdr), (size + m_blockSize - 1) / m_blockSize);
-    if (next == 0)
-        next = 1;
+    // Blocks from the header's next free block to the end of the file hold nothing a record points to: the
+    // zeros written ahead below, or the memo of a writer that was stopped before its record pointed to it.
+    // A next block past the end (a damaged header) is taken as the end.
+    const uint64_t blocksInFile = (size + m_blockSize - 1) / m_blockSize;
+    uint64_t next = le32(hdr);
+    if (next == 0 || next > blocksInFile)
+        next = std::max<uint64_t>(1, blocksInFile);
     if (next > 0xFFFFFFF0ULL)
         throw DbfError(ErrorCode::BadMemo, f.name() + ": memo file is full");
     std::vector<uint8_t> buf;
@@ -219,6 +221,15 @@ uint32_t DbtFile::append(const Bytes &data, bool sync)
     }
     const size_t blocks = (buf.size() + m_blockSize - 1) / m_blockSize;
     buf.resize(blocks * m_blockSize, 0);
+    // The file grows in steps of zeros written ahead, so that most saves only overwrite blocks the file
+    // already has: flushing those to disk needs no change of the file's size.
+    const uint64_t end = (next + blocks) * m_blockSize;
+    if (end > size) {
+        constexpr uint64_t kAhead = 64 * 1024;
+        const uint64_t grown = (end + kAhead + m_blockSize - 1) / m_blockSize * m_blockSize;
+        const std::vector<uint8_t> zeros(static_cast<size_t>(grown - end), 0);
+        f.writeAll(end, zeros.data(), zeros.size());
+    }
     f.writeAll(next * m_blockSize, buf.data(), buf.size());
     // One sync covers data and header: a header that lags behind is repaired by the next append, which
     // never writes below the end of the file.
