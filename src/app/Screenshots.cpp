@@ -1,6 +1,8 @@
 #include "app/Screenshots.h"
 
 #include "app/Application.h"
+#include "capture/FingerQuality.h"
+#include "capture/windows/TFCalidad.h"
 #include "capture/windows/TFDigFich.h"
 #include "capture/windows/TFImgDig.h"
 #include "capture/windows/TFVerImg.h"
@@ -169,6 +171,12 @@ int screenshotsJob(const std::filesystem::path &programDir, const std::filesyste
         viewer.resize(900, 600);
         viewer.setImageFile(card);
         failures += !save(viewer, outDir, QStringLiteral("TFVerImg"), out);
+        capture::FingerQuality quality;
+        for (int position = 1; position <= 8; ++position)
+            quality.set(position, 1 + position % 5, position == 4 ? 2 : 0);
+        capture::TFCalidad qualityReport;
+        qualityReport.showReport(QStringLiteral("Calidad de la huella"), quality);
+        failures += !save(qualityReport, outDir, QStringLiteral("TFCalidad"), out);
         QFile::remove(card);
         QFile::remove(docu);
     }

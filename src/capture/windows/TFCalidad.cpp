@@ -26,6 +26,7 @@ TFCalidad::TFCalidad(QWidget *parent)
     layout->addWidget(m_text, 1);
     layout->addWidget(m_progress);
     layout->addWidget(m_status);
+    setMinimumSize(340, 300); // the ten lines stay readable; longer ones scroll sideways
     resize(420, 320);
 }
 
