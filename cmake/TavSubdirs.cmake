@@ -24,7 +24,7 @@ function(tav_add_gtest name)
   endif()
   target_compile_definitions(${name} PRIVATE
     TAV_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
-    TAV_FIXTURES_DIR="${PROJECT_SOURCE_DIR}/../shared/fixtures"
+    TAV_FIXTURES_DIR="${PROJECT_SOURCE_DIR}/tests/fixtures"
     TAV_BINARY_DIR="${PROJECT_BINARY_DIR}")
   include(GoogleTest)
   gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen")

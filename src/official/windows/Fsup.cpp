@@ -29,6 +29,8 @@ Fsup::Fsup(store::Tdm &dm, ui::Ui &ui, OfficialWindowRules &rules, QWidget *pare
         auto *e = new QLineEdit(this);
         e->setObjectName(QStringLiteral("ed") + fieldName);
         ds->bindLineEdit(e, fieldName, {.upperCase = true});
+        // Room for a whole name of the table's 15 capitals.
+        e->setMinimumWidth(e->fontMetrics().horizontalAdvance(QString(15, QLatin1Char('N'))) + 12);
         return e;
     };
 

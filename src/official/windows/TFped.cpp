@@ -71,7 +71,7 @@ TFped::TFped(store::Tdm &dm, ui::Ui &ui, CaptureServices &services, QWidget *par
         m_ds->bindComboBox(c, fieldName, list, key, text, readOnly);
         // Never narrower than a short name ("CAPITAL FEDERAL", "MASCULINO"), whatever the window's size.
         c->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
-        c->setMinimumContentsLength(10);
+        c->setMinimumContentsLength(&list == m_dm.prov ? 15 : 10);
         return c;
     };
     // A drop-down with its small button that empties the field.

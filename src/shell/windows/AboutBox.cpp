@@ -1,5 +1,7 @@
 #include "shell/windows/AboutBox.h"
 
+#include "ui/WindowSizing.h"
+
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPainter>
@@ -59,7 +61,7 @@ AboutBox::AboutBox(QWidget *parent) : QDialog(parent)
     close->setDefault(true);
     connect(close, &QPushButton::clicked, this, &QDialog::accept);
     layout->addWidget(close, 0, Qt::AlignRight);
-    setMinimumWidth(380);
+    ui::setMinimumWindowSize(this, {380, 0}); // never narrower than its texts
 }
 
 void AboutBox::setVersionText(const QString &text)

@@ -4,6 +4,8 @@
 #include "store/Tdm.h"
 #include "ui/GuardedCall.h"
 
+#include "ui/WindowSizing.h"
+
 #include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QLineEdit>
@@ -42,7 +44,7 @@ CambClave::CambClave(store::Tdm &dm, SessionUser &session, QWidget *parent)
     auto *layout = new QVBoxLayout(this);
     layout->addLayout(fields);
     layout->addWidget(buttons);
-    setMinimumWidth(320);
+    ui::setMinimumWindowSize(this, {320, 0});
 
     connect(m_change, &QPushButton::clicked, this, [this] {
         ui::guardedCall(m_dm.ui(), [this] {

@@ -3,6 +3,7 @@
 #include "port/Ui.h"
 #include "store/Tdm.h"
 #include "ui/GuardedCall.h"
+#include "ui/WindowSizing.h"
 
 #include <QAction>
 #include <QApplication>
@@ -68,7 +69,6 @@ FMenu::FMenu(store::Tdm &dm, ui::Ui &ui, QWidget *parent) : QMainWindow(parent),
 {
     setObjectName(QStringLiteral("FMenu"));
     setWindowTitle(QStringLiteral("TAV - Regional"));
-    setMinimumSize(760, 520);
 
     auto *screen = new TitleScreen(this);
     setCentralWidget(screen);
@@ -213,6 +213,8 @@ FMenu::FMenu(store::Tdm &dm, ui::Ui &ui, QWidget *parent) : QMainWindow(parent),
 
     connect(&m_dm.Timer, &QTimer::timeout, this, &FMenu::TimerTick);
     updateEnabled();
+    // Never so small that the row of buttons loses its captions.
+    ui::setMinimumWindowSize(this, {760, 520});
 }
 
 QPushButton *FMenu::addButton(const QString &caption, Command command)

@@ -4,6 +4,8 @@
 #include "store/Tdm.h"
 #include "ui/GuardedCall.h"
 
+#include "ui/WindowSizing.h"
+
 #include <QDialogButtonBox>
 #include <QGridLayout>
 #include <QLabel>
@@ -50,7 +52,7 @@ PedirClave::PedirClave(store::Tdm &dm, SessionUser &session, QWidget *parent)
     auto *layout = new QVBoxLayout(this);
     layout->addLayout(fields);
     layout->addWidget(buttons);
-    setMinimumWidth(300);
+    ui::setMinimumWindowSize(this, {300, 0});
 
     connect(m_accept, &QPushButton::clicked, this, [this] { ui::guardedCall(m_dm.ui(), [this] { acceptClicked(); }); });
     connect(m_cancel, &QPushButton::clicked, this, &QDialog::reject);
