@@ -15,10 +15,16 @@ namespace tav::exchange {
 struct Attachment
 {
     QString fileName;
-    QByteArray fileContentBase64;
+    QByteArray content;  // the file's bytes, read when the message was built
+    bool exists = false; // false: the file was missing and travels as an empty text
 
-    // Reads the whole file now (the caller may delete it as soon as this returns).
+    // The text that travels: the encoded bytes and CR LF, or nothing for a missing file.
+    QByteArray fileContentBase64() const { return exists ? encode(content) : QByteArray(); }
+
+    // Reads the whole file now (the caller may delete it as soon as this returns); the encoding is left to
+    // the worker that sends it.
     static Attachment fromFile(const std::filesystem::path &directory, const QString &name);
+    static Attachment of(const QString &name, const QByteArray &bytes) { return {name, bytes, true}; }
     // The transfer encoding: standard Base64 in blocks of 2736 bytes (3648 characters each, the last block
     // shorter), then CR LF.
     static QByteArray encode(const QByteArray &bytes);
@@ -43,6 +49,9 @@ struct TAVMessage
 
     // The `msg` parameter of SendMessage and VerifyMessage.
     void write(QXmlStreamWriter &w) const;
+    // The whole request envelope of an operation, written straight into one buffer (the Base64 text needs no
+    // escaping, so several megabytes go by copying rather than through the XML writer).
+    QByteArray envelope(const QString &operation) const;
 };
 
 } // namespace tav::exchange

@@ -29,8 +29,8 @@ void TSendTAVMessage::run()
     crono.start();
     {
         const soap::SoapClient client(m_endpoint);
-        const soap::SoapResult answer = client.call(
-            QStringLiteral("SendMessage"), [this](QXmlStreamWriter &w) { m_message.write(w); }, &m_cancel);
+        const QString operation = QStringLiteral("SendMessage");
+        const soap::SoapResult answer = client.post(operation, m_message.envelope(operation), &m_cancel);
         // A failed call leaves the result empty; the request keeps its sent state either way.
         if (answer.ok)
             result = answer.text;

@@ -90,6 +90,11 @@ SoapResult SoapClient::parseResponse(const QByteArray &body, const QString &oper
 SoapResult SoapClient::call(const QString &operation, const ParameterWriter &writeParameters,
                             const std::atomic_bool *cancel) const
 {
+    return post(operation, envelope(m_settings.serviceNamespace, operation, writeParameters), cancel);
+}
+
+SoapResult SoapClient::post(const QString &operation, const QByteArray &body, const std::atomic_bool *cancel) const
+{
     SoapResult result;
     if (!m_settings.url.isValid() || m_settings.url.isEmpty()) {
         result.error = QStringLiteral("Dirección del servicio inválida: ") + m_settings.url.toString();
@@ -114,7 +119,7 @@ SoapResult SoapClient::call(const QString &operation, const ParameterWriter &wri
         request.setSslConfiguration(tls);
     }
 
-    QNetworkReply *reply = network.post(request, envelope(m_settings.serviceNamespace, operation, writeParameters));
+    QNetworkReply *reply = network.post(request, body);
     QEventLoop loop;
     QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
     QTimer poll;
@@ -133,7 +138,7 @@ SoapResult SoapClient::call(const QString &operation, const ParameterWriter &wri
     poll.stop();
 
     result.httpStatus = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-    const QByteArray body = reply->readAll();
+    const QByteArray answer = reply->readAll();
     const QNetworkReply::NetworkError networkError = reply->error();
     const QString networkText = reply->errorString();
     reply->deleteLater();
@@ -143,8 +148,8 @@ SoapResult SoapClient::call(const QString &operation, const ParameterWriter &wri
         return result;
     }
     // A SOAP fault comes with status 500 and a body: the fault's text says more than the status.
-    if (!body.isEmpty() && (networkError == QNetworkReply::NoError || result.httpStatus == 500)) {
-        SoapResult parsed = parseResponse(body, operation);
+    if (!answer.isEmpty() && (networkError == QNetworkReply::NoError || result.httpStatus == 500)) {
+        SoapResult parsed = parseResponse(answer, operation);
         parsed.httpStatus = result.httpStatus;
         if (!parsed.ok && networkError == QNetworkReply::NoError && parsed.error.isEmpty())
             parsed.error = networkText;

@@ -46,6 +46,9 @@ public:
     // `cancel`, when given, is polled: setting it ends the call at once with an error.
     SoapResult call(const QString &operation, const ParameterWriter &writeParameters,
                     const std::atomic_bool *cancel = nullptr) const;
+    // The same with an envelope the caller wrote itself.
+    SoapResult post(const QString &operation, const QByteArray &envelope,
+                    const std::atomic_bool *cancel = nullptr) const;
 
     // The request envelope (also used by the central office's stand-in to check its own answers).
     static QByteArray envelope(const QString &serviceNamespace, const QString &operation,

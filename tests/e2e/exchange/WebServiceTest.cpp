@@ -134,13 +134,16 @@ TEST_F(WebServiceTest, StandInRefusesBadRequestsWithFaultsAndStoresNothing)
     exchange::TAVMessage good;
     good.Pedido = 3;
     good.Regional = 7;
-    good.Attachments = {{"ped.dat", exchange::Attachment::encode("[DATA]\r\n")}};
+    good.Attachments = {exchange::Attachment::of("ped.dat", "[DATA]\r\n")};
     const QByteArray envelope =
         soap::SoapClient::envelope(ns, "SendMessage", [&](QXmlStreamWriter &w) { good.write(w); });
     exchange::TAVMessage broken = good;
-    broken.Attachments.append({"huella.tif", QByteArray("no es base64!\r\n")});
+    broken.Attachments.append(exchange::Attachment::of("huella.tif", "xyz"));
+    QByteArray brokenEnvelope = broken.envelope("SendMessage");
+    ASSERT_TRUE(brokenEnvelope.contains("eHl6&#13;"));
+    brokenEnvelope.replace("eHl6&#13;", "no es base64!&#13;");
     exchange::TAVMessage escaping = good;
-    escaping.Attachments.append({"../fuera.dat", exchange::Attachment::encode("x")});
+    escaping.Attachments.append(exchange::Attachment::of("../fuera.dat", "x"));
 
     struct Case
     {
@@ -152,8 +155,8 @@ TEST_F(WebServiceTest, StandInRefusesBadRequestsWithFaultsAndStoresNothing)
     const Case cases[] = {
         {"malformed", envelope.left(envelope.size() / 2), '"' + (ns + "SendMessage").toUtf8() + '"', "XML mal formado"},
         {"action", envelope, '"' + (ns + "VerifyMessage").toUtf8() + '"', "SOAPAction incorrecta"},
-        {"base64", soap::SoapClient::envelope(ns, "SendMessage", [&](QXmlStreamWriter &w) { broken.write(w); }),
-         '"' + (ns + "SendMessage").toUtf8() + '"', "Base64 inválido en el adjunto huella.tif"},
+        {"base64", brokenEnvelope, '"' + (ns + "SendMessage").toUtf8() + '"',
+         "Base64 inválido en el adjunto huella.tif"},
         {"path", soap::SoapClient::envelope(ns, "SendMessage", [&](QXmlStreamWriter &w) { escaping.write(w); }),
          '"' + (ns + "SendMessage").toUtf8() + '"', "Nombre de adjunto inválido"},
     };
