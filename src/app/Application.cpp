@@ -4,10 +4,12 @@
 #include "capture/windows/TFImgDig.h"
 #include "capture/windows/TFVerImg.h"
 #include "capture/windows/TTwainForm.h"
+#include "exchange/ReplyHandlers.h"
 #include "exchange/RequestSender.h"
 #include "exchange/SendLog.h"
 #include "exchange/TSMime.h"
 #include "exchange/TdmMail.h"
+#include "exchange/windows/AnswerPrinter.h"
 #include "exchange/windows/TFChequeoCorreo.h"
 #include "exchange/windows/TFConfigEnvio.h"
 #include "exchange/windows/TFLogEnvio.h"
@@ -16,11 +18,15 @@
 #include "official/windows/FOrg.h"
 #include "official/windows/TFped.h"
 #include "platform/os/StationScratch.h"
+#include "queries/CentralStatusLists.h"
 #include "queries/Purge.h"
 #include "queries/windows/ProgressWindow.h"
+#include "reports/ActivityReport.h"
 #include "reports/TrpOficio.h"
 #include "reports/windows/ReportPrinting.h"
+#include "reports/windows/TFInfMensual.h"
 #include "reports/windows/TFListado.h"
+#include "reports/windows/TFreporte.h"
 #include "shell/LoginRules.h"
 #include "shell/MainMenuRules.h"
 #include "shell/windows/AboutBox.h"
@@ -45,10 +51,18 @@ Application::Application(std::filesystem::path programDir) : m_dir(std::move(pro
 
 Application::~Application()
 {
+    // Lines the replies added since the activity window last closed are kept for the next run too.
+    if (m_activity)
+        m_activity->save();
     // Windows bound to the data module go before it.
     m_fped.reset();
     m_forg.reset();
     m_logWindow.reset();
+    m_replies.reset();
+    m_stateLists.reset();
+    m_monthly.reset();
+    m_activityWindow.reset();
+    m_activity.reset();
     m_sender.reset();
     m_transport.reset();
     m_mailProgress.reset();
@@ -167,6 +181,12 @@ void Application::createExchange()
     m_sender = std::make_unique<exchange::RequestSender>(
         *m_dm, [this](const exchange::OutgoingMessage &message) { return m_transport->Send(message); });
     m_logWindow = std::make_unique<exchange::TFLogEnvio>(*m_dm, *m_sendLog, *m_transport, m_menu.get());
+    m_activity = std::make_unique<reports::ActivityReport>(m_dm->filePath(QStringLiteral("logp.txt")));
+    m_activityWindow = std::make_unique<reports::TFreporte>(*m_activity, *m_ui, m_menu.get());
+    m_monthly = std::make_unique<reports::TFInfMensual>(*m_dm, m_menu.get());
+    m_stateLists = std::make_unique<queries::CentralStatusLists>(*m_dm);
+    m_replies = std::make_unique<exchange::ReplyHandlers>(*m_dm, *m_activity, *m_stateLists);
+    m_replies->printImage = exchange::answerPrinter(m_menu.get());
 }
 
 void Application::sendFrom(QWidget *window, const std::function<void()> &send)
@@ -218,6 +238,11 @@ void Application::wireCommands()
         window.check();
         window.exec();
     });
+    m_menu->setCommand(C::ActivityReport, [this] {
+        m_activityWindow->show();
+        m_activityWindow->raise();
+    });
+    m_menu->setCommand(C::MonthlyReport, [this] { m_monthly->exec(); });
     m_menu->setCommand(C::Reindex, [this] { runReindexFromMenu(); });
     m_menu->setCommand(C::Configuration, [this] { shell::FConfig::configure(*m_dm, m_menu.get()); });
     m_menu->setCommand(C::ChangePassword, [this] { shell::CambClave::changePassword(*m_dm, m_session, m_menu.get()); });

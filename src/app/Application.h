@@ -38,10 +38,17 @@ class TSMime;
 class RequestSender;
 class TFLogEnvio;
 class TdmMail;
+class ReplyHandlers;
 } // namespace tav::exchange
 class QProgressDialog;
 namespace tav::reports {
 class TFListado;
+class ActivityReport;
+class TFreporte;
+class TFInfMensual;
+} // namespace tav::reports
+namespace tav::queries {
+class CentralStatusLists;
 }
 
 namespace tav::app {
@@ -101,6 +108,11 @@ private:
     std::unique_ptr<exchange::TFLogEnvio> m_logWindow;
     std::unique_ptr<exchange::TdmMail> m_mail;
     std::unique_ptr<QProgressDialog> m_mailProgress;
+    std::unique_ptr<reports::ActivityReport> m_activity;
+    std::unique_ptr<reports::TFreporte> m_activityWindow;
+    std::unique_ptr<reports::TFInfMensual> m_monthly;
+    std::unique_ptr<queries::CentralStatusLists> m_stateLists;
+    std::unique_ptr<exchange::ReplyHandlers> m_replies;
 };
 
 } // namespace tav::app

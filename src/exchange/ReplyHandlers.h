@@ -1,0 +1,89 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+#include <memory>
+
+namespace tav::store {
+class Tdm;
+class Dataset;
+} // namespace tav::store
+
+namespace tav::reports {
+class ActivityReport;
+}
+
+namespace tav::queries {
+class CentralStatusLists;
+}
+
+namespace tav::exchange {
+
+struct ReplyData;
+
+// The handlers of the central office's replies. Each reads its reply files from the program directory
+// ("resp.dat", "resp.tif", "EstOfi.DAT", "EstPriv.DAT"; in Outlook mode each name carries the answer
+// counter in front), finds the request the reply is about, checks that it belongs to this office, updates
+// it, stores the answer image as the request's answer file, writes its line in the activity report and
+// removes the reply files it used. Each returns true when it updated a request.
+//
+// The requests are found and saved through datasets of the handlers' own, so the record a person has open
+// in a window never moves; the window's dataset is re-read afterwards. A save the table refuses, or a table
+// that cannot be read, comes out as a store::DatasetError (the caller reports it as a failed message).
+class ReplyHandlers
+{
+public:
+    ReplyHandlers(store::Tdm &dm, reports::ActivityReport &activity, queries::CentralStatusLists &stateLists);
+    ~ReplyHandlers();
+
+    // Prints every page of an image file (the answer image); the windows layer sets it to the image-printing
+    // window. Called only when automatic printing is on.
+    std::function<void(const QString &path)> printImage;
+    // Prints the answer letter of a personal request (the dataset is on the request); unset while that
+    // report does not exist.
+    std::function<void(store::Dataset &pedp)> printPersonalAnswer;
+
+    // Outlook mode names the reply files after the answer counter; POP3 mode uses the bare names.
+    bool outlookNames = false;
+    int answerCounter = 0;
+    // The name of a reply file in the program directory as the handlers look for it.
+    QString replyFile(const QString &name) const;
+
+    bool ProcesarContestacionOficial();
+    bool ProcesarConfirmacionOficial();
+    bool ProcesarContestacionPersonal();
+    bool ProcesarRechazoOficial();
+    bool ProcesarRechazoPersonal();
+    bool ProcesarEstados();
+
+    // A subject that names a reply (exactly, with case): the settings x_msgexp, x_msgexpp, x_msgconfp, or
+    // "CONFIRMO", "RECHAZO", "RECHAZOP", "SETESTADO".
+    bool EsAsuntoConocido(const QString &subject);
+    // Runs the handler of the subject; false with `error` set when the subject is unknown, its handler did
+    // not apply the reply, or the handler failed.
+    bool ProcesaMsgIndyToTAV(const QString &subject, QString &error);
+
+private:
+    store::Dataset &table(bool personal);
+    // The request of the reply in the handlers' own dataset, or nullptr (positive numbers, found, same office).
+    store::Dataset *findRequest(bool personal, const ReplyData &data);
+    // Saves the edited request as the system's own save; throws DatasetError when the table refuses.
+    void save(store::Dataset &request);
+    void afterSave(bool personal);
+    // Copies the answer image over the request's answer file; throws DatasetError when it cannot be stored.
+    void storeAnswer(const QString &image, const QString &answerFile);
+    void activity(const QString &rest);
+    bool rejection(bool personal);
+    QString path(const QString &name) const;
+    void remove(const QString &name) const;
+
+    store::Tdm &m_dm;
+    reports::ActivityReport &m_activity;
+    queries::CentralStatusLists &m_stateLists;
+    std::unique_ptr<store::Dataset> m_ped;
+    std::unique_ptr<store::Dataset> m_pedp;
+};
+
+} // namespace tav::exchange
