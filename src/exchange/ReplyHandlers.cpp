@@ -90,12 +90,18 @@ void ReplyHandlers::remove(const QString &name) const
 
 Dataset &ReplyHandlers::table(bool personal)
 {
+    // Opened for one reply and closed with it (see Release): a table held open between replies would keep
+    // the re-index and the pack at exit from opening it alone.
     auto &own = personal ? m_pedp : m_ped;
     if (!own)
         own = store::openOwnDataset(m_dm, personal ? QStringLiteral("pedp") : QStringLiteral("ped"));
-    else
-        own->refresh(); // what other stations saved meanwhile
     return *own;
+}
+
+ReplyHandlers::Release::~Release()
+{
+    m_handlers.m_ped.reset();
+    m_handlers.m_pedp.reset();
 }
 
 Dataset *ReplyHandlers::findRequest(bool personal, const ReplyData &data)
@@ -153,6 +159,7 @@ void ReplyHandlers::activity(const QString &rest)
 
 bool ReplyHandlers::ProcesarContestacionOficial()
 {
+    Release release(*this);
     if (!QFile::exists(path(kRespDat)) || !QFile::exists(path(kRespTif)))
         return false;
     Finally cleanUp([this] {
@@ -180,6 +187,7 @@ bool ReplyHandlers::ProcesarContestacionOficial()
 
 bool ReplyHandlers::ProcesarConfirmacionOficial()
 {
+    Release release(*this);
     if (!QFile::exists(path(kRespDat)))
         return false;
     Finally cleanUp([this] { remove(kRespDat); });
@@ -202,6 +210,7 @@ bool ReplyHandlers::ProcesarConfirmacionOficial()
 
 bool ReplyHandlers::ProcesarContestacionPersonal()
 {
+    Release release(*this);
     if (!QFile::exists(path(kRespDat)))
         return false;
     const bool hadImage = QFile::exists(path(kRespTif));
@@ -254,6 +263,7 @@ bool ReplyHandlers::ProcesarContestacionPersonal()
 
 bool ReplyHandlers::rejection(bool personal)
 {
+    Release release(*this);
     if (!QFile::exists(path(kRespDat)))
         return false;
     Finally cleanUp([this] { remove(kRespDat); });

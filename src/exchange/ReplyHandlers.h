@@ -66,6 +66,19 @@ public:
     bool ProcesaMsgIndyToTAV(const QString &subject, QString &error);
 
 private:
+    // Closes the handlers' own tables when a handler ends, however it ends.
+    class Release
+    {
+    public:
+        explicit Release(ReplyHandlers &handlers) : m_handlers(handlers) {}
+        ~Release();
+        Release(const Release &) = delete;
+        Release &operator=(const Release &) = delete;
+
+    private:
+        ReplyHandlers &m_handlers;
+    };
+
     store::Dataset &table(bool personal);
     // The request of the reply in the handlers' own dataset, or nullptr (positive numbers, found, same office).
     store::Dataset *findRequest(bool personal, const ReplyData &data);

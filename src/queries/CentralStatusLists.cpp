@@ -90,11 +90,10 @@ void CentralStatusLists::show(const QStringList &lines, bool personal)
     } else {
         append(row(QStringLiteral("Pedido"), QStringLiteral("Estado"), QStringLiteral("Trámite")));
         append(row(QString(10, u'-'), QString(30, u'-'), QString(10, u'-')));
-        auto &own = personal ? m_pedp : m_ped;
-        if (!own)
-            own = store::openOwnDataset(m_dm, personal ? QStringLiteral("pedp") : QStringLiteral("ped"));
-        else
-            own->refresh();
+        // Opened for this list only: a table held open afterwards would keep the re-index and the pack at
+        // exit from opening it alone.
+        const std::unique_ptr<Dataset> own =
+            store::openOwnDataset(m_dm, personal ? QStringLiteral("pedp") : QStringLiteral("ped"));
         Dataset &table = *own;
         for (const QString &line : nonEmptyLines(lines)) {
             const Entry e = parseLine(line);

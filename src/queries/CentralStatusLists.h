@@ -47,8 +47,6 @@ private:
     void append(const QString &line);
 
     store::Tdm &m_dm;
-    std::unique_ptr<store::Dataset> m_ped;
-    std::unique_ptr<store::Dataset> m_pedp;
 };
 
 } // namespace tav::queries
