@@ -86,7 +86,7 @@ bool Application::create()
     m_dm = std::make_unique<store::Tdm>(m_dir, *m_ui, m_clock);
     // The record rules hold whichever window saves a record.
     m_officialRules = std::make_unique<official::OfficialRules>(*m_dm);
-    shell::UserAdmin::bindEvents(*m_dm);
+    m_userRules = shell::UserAdmin::bindEvents(*m_dm);
     m_menu = std::make_unique<shell::FMenu>(*m_dm, *m_ui);
     m_ui->setStatusBar(m_menu->statusBar());
     m_dm->deleteFile(QStringLiteral("edit.tif"));

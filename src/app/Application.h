@@ -2,6 +2,7 @@
 
 #include "shell/Session.h"
 #include "store/Clock.h"
+#include "store/Event.h"
 
 #include <QObject>
 
@@ -91,6 +92,7 @@ private:
     std::unique_ptr<shell::FMenu> m_menu;
     std::unique_ptr<store::Tdm> m_dm;
     std::unique_ptr<official::OfficialRules> m_officialRules;
+    store::Subscriptions m_userRules; // the users' table rules, bound for the run
     std::unique_ptr<shell::AboutBox> m_about;
     std::unique_ptr<shell::InfoWnd> m_info;
     std::unique_ptr<reports::TFListado> m_listado;

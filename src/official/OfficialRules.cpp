@@ -28,17 +28,17 @@ QString ageMessage(const char *what)
 OfficialRules::OfficialRules(store::Tdm &dm) : m_dm(dm)
 {
     Dataset &ped = *dm.ped;
-    ped.onNewRecord = [this](Dataset &d) { pedNewRecord(d); };
-    ped.afterEdit = [this](Dataset &d) { pedAfterEdit(d); };
-    ped.beforePost = [this](Dataset &d) { pedBeforePost(d); };
-    ped.beforeDelete = [this](Dataset &d) { pedBeforeDelete(d); };
-    ped.field(QStringLiteral("C_ORG")).onChange = [this](store::Field &f) { pedC_ORGChange(f); };
-    dm.org->beforePost = [this](Dataset &d) { orgBeforePost(d); };
-    dm.org->beforeDelete = [this](Dataset &d) { BeforeDelete(d); };
-    dm.sup->beforeInsert = [this](Dataset &d) { supBeforeInsert(d); };
-    dm.sup->beforePost = [this](Dataset &d) { supBeforePost(d); };
-    dm.sup->beforeDelete = [this](Dataset &d) { supBeforeDelete(d); };
-    dm.tdel->onFilterRecord = [this](Dataset &d) { return tdelFilterRecord(d); };
+    m_bindings += ped.onNewRecord.subscribe([this](Dataset &d) { pedNewRecord(d); });
+    m_bindings += ped.afterEdit.subscribe([this](Dataset &d) { pedAfterEdit(d); });
+    m_bindings += ped.beforePost.subscribe([this](Dataset &d) { pedBeforePost(d); });
+    m_bindings += ped.beforeDelete.subscribe([this](Dataset &d) { pedBeforeDelete(d); });
+    m_bindings += ped.field(QStringLiteral("C_ORG")).onChange.subscribe([this](store::Field &f) { pedC_ORGChange(f); });
+    m_bindings += dm.org->beforePost.subscribe([this](Dataset &d) { orgBeforePost(d); });
+    m_bindings += dm.org->beforeDelete.subscribe([this](Dataset &d) { BeforeDelete(d); });
+    m_bindings += dm.sup->beforeInsert.subscribe([this](Dataset &d) { supBeforeInsert(d); });
+    m_bindings += dm.sup->beforePost.subscribe([this](Dataset &d) { supBeforePost(d); });
+    m_bindings += dm.sup->beforeDelete.subscribe([this](Dataset &d) { supBeforeDelete(d); });
+    m_bindings += dm.tdel->onFilterRecord.subscribe([this](Dataset &d) { return tdelFilterRecord(d); });
 }
 
 int OfficialRules::ageInYears(const QDate &birth, const QDate &today)

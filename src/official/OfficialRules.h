@@ -1,5 +1,7 @@
 #pragma once
 
+#include "store/Event.h"
+
 #include <QDate>
 #include <QString>
 
@@ -16,8 +18,10 @@ namespace tav::official {
 class OfficialRules
 {
 public:
-    // Binds every handler to the data module's tables.
+    // Binds every handler to the data module's tables; they stay bound while this object lives.
     explicit OfficialRules(store::Tdm &dm);
+    OfficialRules(const OfficialRules &) = delete;
+    OfficialRules &operator=(const OfficialRules &) = delete;
 
     void pedNewRecord(store::Dataset &ped);
     void pedC_ORGChange(store::Field &field);
@@ -60,6 +64,7 @@ public:
 private:
     void copyOver(const QString &from, const QString &to) const;
     store::Tdm &m_dm;
+    store::Subscriptions m_bindings;
 };
 
 } // namespace tav::official

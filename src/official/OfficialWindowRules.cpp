@@ -376,11 +376,17 @@ bool OffenceSearch::matches(const Dataset &tdel) const
     return true;
 }
 
-OffenceFilterScope::OffenceFilterScope(store::Tdm &dm) : m_dm(dm), m_base(dm.tdel->onFilterRecord) {}
+OffenceFilterScope::OffenceFilterScope(store::Tdm &dm) : m_dm(dm) {}
 
 OffenceFilterScope::~OffenceFilterScope()
 {
-    clear();
+    // Taking the search off re-reads the table, which can fail; a destructor never throws.
+    try {
+        clear();
+    } catch (const std::exception &e) {
+        qWarning("tdel: %s", e.what());
+    } catch (...) {
+    }
 }
 
 void OffenceFilterScope::apply(const OffenceSearch &search)
@@ -388,7 +394,8 @@ void OffenceFilterScope::apply(const OffenceSearch &search)
     Dataset &tdel = *m_dm.tdel;
     clear();
     m_dm.offenceFilter = search.description;
-    tdel.onFilterRecord = [search, base = m_base](Dataset &d) { return search.matches(d) && (!base || base(d)); };
+    // Added to the table's other conditions (the rules' description filter), taken off by clear().
+    m_condition = tdel.onFilterRecord.subscribe([search](Dataset &d) { return search.matches(d); });
     tdel.setFiltered(true);
     tdel.refilter();
 }
@@ -397,7 +404,7 @@ void OffenceFilterScope::clear()
 {
     Dataset &tdel = *m_dm.tdel;
     m_dm.offenceFilter.clear();
-    tdel.onFilterRecord = m_base;
+    m_condition.reset();
     if (tdel.isActive() && tdel.isFiltered())
         tdel.setFiltered(false);
 }

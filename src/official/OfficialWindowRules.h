@@ -1,5 +1,7 @@
 #pragma once
 
+#include "store/Event.h"
+
 #include "official/CaptureServices.h"
 
 #include <QList>
@@ -123,7 +125,7 @@ class OffenceFilterScope
 {
 public:
     explicit OffenceFilterScope(store::Tdm &dm);
-    ~OffenceFilterScope();
+    ~OffenceFilterScope(); // never throws
     OffenceFilterScope(const OffenceFilterScope &) = delete;
     OffenceFilterScope &operator=(const OffenceFilterScope &) = delete;
 
@@ -132,7 +134,7 @@ public:
 
 private:
     store::Tdm &m_dm;
-    std::function<bool(store::Dataset &)> m_base;
+    store::Subscription m_condition; // this search's condition on tdel, while applied
 };
 
 // The offence chooser's "&Aceptar": true when the current row is an offence, not a category;

@@ -15,7 +15,9 @@ int Purge::keepDays() const
 {
     bool ok = false;
     const int days = m_dm.readSetting(QStringLiteral("dur_guarda")).trimmed().toInt(&ok);
-    return ok ? days : 15;
+    // Zero or a negative number would purge the answers of today or of days to come: like a value that is not
+    // a number, it gives the default.
+    return ok && days >= 1 ? days : 15;
 }
 
 QDate Purge::cutoff() const
@@ -37,6 +39,8 @@ int Purge::purgeTable(bool personal, const QDate &cutoff)
 
     const QString file = personal ? QStringLiteral("pedp.dbf") : QStringLiteral("ped.dbf");
     store::Dataset &table = personal ? *m_dm.pedp : *m_dm.ped;
+    // The rows are marked through a handle of the purge's own, so no window's current record moves; the data
+    // module's dataset is closed only so the pack can take the table.
     table.close();
     {
         auto t = dbf::Table::open(m_dm.storage().tablePath(file), dbf::OpenMode::Shared);

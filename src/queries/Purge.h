@@ -26,7 +26,7 @@ public:
 
     explicit Purge(store::Tdm &dm);
 
-    // Days answers are kept: the setting "dur_guarda", 15 when it is not a number.
+    // Days answers are kept: the setting "dur_guarda", 15 when it is not a number or is below 1.
     int keepDays() const;
     QDate cutoff() const;
 

@@ -153,9 +153,10 @@ bool PasswordChange::change(const QString &current, const QString &newPassword, 
 
 UserAdmin::UserAdmin(store::Tdm &dm) : m_dm(dm) {}
 
-void UserAdmin::bindEvents(store::Tdm &dm)
+store::Subscriptions UserAdmin::bindEvents(store::Tdm &dm)
 {
-    dm.usu->beforePost = [&dm](store::Dataset &usu) {
+    store::Subscriptions bindings;
+    bindings += dm.usu->beforePost.subscribe([&dm](store::Dataset &usu) {
         store::Field &login = usu.field(kLogin);
         if (dm.isMissing(login, QStringLiteral("Usuario")))
             throw store::Abort{};
@@ -179,14 +180,15 @@ void UserAdmin::bindEvents(store::Tdm &dm)
                                                "escriben en minúsculas, como se ingresan al iniciar la sesión.")
                                     .arg(name));
         }
-    };
+    });
     // The navigator asks nothing before a deletion; a user is removed only after consent.
-    dm.usu->beforeDelete = [&dm](store::Dataset &usu) {
+    bindings += dm.usu->beforeDelete.subscribe([&dm](store::Dataset &usu) {
         const QString question =
             QStringLiteral("¿Está seguro que desea borrar el usuario \"%1\"?").arg(usu.field(kLogin).asString());
         if (!dm.ui().confirm(question))
             throw store::Abort{};
-    };
+    });
+    return bindings;
 }
 
 bool UserAdmin::clearPassword()

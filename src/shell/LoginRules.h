@@ -1,5 +1,7 @@
 #pragma once
 
+#include "store/Event.h"
+
 #include "shell/Session.h"
 
 #include <QString>
@@ -68,9 +70,9 @@ public:
     explicit UserAdmin(store::Tdm &dm);
 
     // Binds the rules of `usu`: a user needs a login name, and no two users share one (the login looks a
-    // user up by name); a user is deleted only after the person's consent. Binding again replaces the
-    // handlers; they hold nothing but `dm`.
-    static void bindEvents(store::Tdm &dm);
+    // user up by name); a user is deleted only after the person's consent. The handlers hold nothing but
+    // `dm` and stay bound while the returned subscriptions live (the program keeps them for its run).
+    [[nodiscard]] static store::Subscriptions bindEvents(store::Tdm &dm);
 
     // "Limpiar Clave": after the user's consent the current user row loses its password, so that
     // user's password is the login name again. True when the password was cleared.

@@ -297,18 +297,22 @@ void Dataset::scrolled()
         afterScroll(*this);
 }
 
+bool Dataset::leaveEdit()
+{
+    if (!isEditing())
+        return true;
+    if (!m_modified) {
+        cancel();
+        return true;
+    }
+    return post();
+}
+
 void Dataset::ensureBrowse()
 {
     checkActive();
-    if (!isEditing())
-        return;
-    // As a table component does: leaving a changed record saves it, an untouched one is dropped.
-    if (m_modified) {
-        if (!post())
-            throw Abort{};
-    } else {
-        cancel();
-    }
+    if (!leaveEdit())
+        throw Abort{};
 }
 
 void Dataset::first()

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "store/Event.h"
 #include "store/Field.h"
 #include "store/RecordSource.h"
 
@@ -39,8 +40,6 @@ class Dataset : public QObject
     Q_OBJECT
 
 public:
-    using Handler = std::function<void(Dataset &)>;
-
     Dataset(QString name, std::unique_ptr<RecordSource> source, QObject *parent = nullptr);
     ~Dataset() override;
 
@@ -105,14 +104,18 @@ public:
     // tells why).
     bool post();
     void cancel();
+    // Leaving an edit, as a table component does when the person moves on: a changed record is saved, an
+    // untouched one dropped. True when the dataset is in browse afterwards (also when it was not editing);
+    // false when a rule refused the save (the record stays in edit with the person's input).
+    bool leaveEdit();
     bool remove(); // false when a rule refused
     // Reads what other stations saved (their new records, and the whole table again only when they
     // deleted or re-keyed records) and returns to the record with the same key when it is still there.
     // When the table cannot be read any more it is closed (Inactive) and DatasetError says why.
     void refresh();
 
-    // Record filter: only records for which it returns true are visible while filtered.
-    std::function<bool(Dataset &)> onFilterRecord;
+    // Record filter: while filtered, only records every bound condition accepts are visible.
+    Event<bool(Dataset &)> onFilterRecord;
     void setFiltered(bool filtered);
     bool isFiltered() const { return m_filtered; }
     // Applies a changed filter condition.
@@ -126,8 +129,11 @@ public:
     // module to its message box).
     std::function<void(const QString &text)> showMessage;
 
-    // Events (one handler each, as the office's rules expect).
-    Handler beforeInsert, afterInsert, beforeEdit, afterEdit, beforePost, afterPost, beforeCancel, afterCancel,
+    // Record events. Several owners bind the same table's events (the data module, the official-request
+    // rules, the exchange, the reply handlers); each keeps the Subscription that subscribe() returns, and its
+    // handler is unbound when that goes. Handlers run in the order bound; a rule refuses by throwing Abort.
+    using RecordEvent = Event<void(Dataset &)>;
+    RecordEvent beforeInsert, afterInsert, beforeEdit, afterEdit, beforePost, afterPost, beforeCancel, afterCancel,
         beforeDelete, afterDelete, onNewRecord, onCalcFields, afterScroll, afterOpen, beforeClose;
 
     // Internal: the value buffer the fields read and write.

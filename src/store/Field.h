@@ -1,5 +1,7 @@
 #pragma once
 
+#include "store/Event.h"
+
 #include "store/RecordSource.h"
 
 #include <QByteArray>
@@ -68,8 +70,8 @@ public:
     void setAsString(const QString &text);
     void clear() { setValue(QVariant()); }
 
-    // Called after the value changed through setValue.
-    std::function<void(Field &)> onChange;
+    // Runs after the value changed through setValue (bound like the record events).
+    Event<void(Field &)> onChange;
 
 private:
     Dataset &m_dataset;

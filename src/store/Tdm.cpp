@@ -134,9 +134,9 @@ Tdm::Tdm(std::filesystem::path programDir, ui::Ui &ui, const Clock &clock, QObje
     pedp->addLookupField(QStringLiteral("X_TRAM"), 40, {tram, "C_TRAM", "C_TRAM", "X_TRAM"});
     pedp->addLookupField(QStringLiteral("x_est"), 30, {Est, "C_EST", "C_EST", "X_EST"});
     pedp->addCalculatedField(QStringLiteral("c_pedido"), FieldKind::String, 20);
-    pedp->onCalcFields = [](Dataset &d) {
+    m_bindings += pedp->onCalcFields.subscribe([](Dataset &d) {
         d[QStringLiteral("c_pedido")].setValue(QStringLiteral("W") + d[QStringLiteral("N_EXPE")].asString());
-    };
+    });
     PedBol->addLookupField(QStringLiteral("x_sexo"), 15, {sexo, "c_sexo", "C_SEXO", "X_SEXO"});
     PedBol->addLookupField(QStringLiteral("x_nac"), 40, {nac, "c_pais", "C_NAC", "X_NAC"});
     PedBol->addLookupField(QStringLiteral("x_tdoc"), 30, {tdoc, "c_tdoc", "C_TDOC", "X_TDOC"});
@@ -168,7 +168,7 @@ Tdm::Tdm(std::filesystem::path programDir, ui::Ui &ui, const Clock &clock, QObje
 
 Tdm::~Tdm()
 {
-    closeTables();
+    closeTables(); // never throws
 }
 
 Dataset *Tdm::makeTable(const QString &component)
@@ -184,13 +184,22 @@ Dataset *Tdm::makeTable(const QString &component)
 void Tdm::bindEvents()
 {
     for (Dataset *ds : {org, prov, ped, nac, tdoc, sexo, prior, pedp, sup, usu, url}) {
-        ds->afterPost = [this](Dataset &d) { FlushBuffers(d); };
-        ds->afterDelete = [this](Dataset &d) { FlushBuffers(d); };
+        m_bindings += ds->afterPost.subscribe([this](Dataset &d) { FlushBuffers(d); });
+        m_bindings += ds->afterDelete.subscribe([this](Dataset &d) { FlushBuffers(d); });
     }
     for (Dataset *ds : {ped, pedp}) {
-        ds->beforeInsert = [this](Dataset &d) { BeforeEdit(d); };
-        ds->beforeEdit = [this](Dataset &d) { BeforeEdit(d); };
+        m_bindings += ds->beforeInsert.subscribe([this](Dataset &d) { BeforeEdit(d); });
+        m_bindings += ds->beforeEdit.subscribe([this](Dataset &d) { BeforeEdit(d); });
     }
+}
+
+std::unique_ptr<Dataset> Tdm::ownDataset(const QString &component) const
+{
+    const TableDef *def = findTableDef(component);
+    if (!def || def->file.isEmpty())
+        throw DatasetError(QStringLiteral("No existe la tabla %1").arg(component).toStdString());
+    auto source = std::make_unique<DbfSource>(m_storage.tablePath(def->file), def->indexField, declaredColumns(*def));
+    return std::make_unique<Dataset>(component, std::move(source));
 }
 
 Dataset &Tdm::dataset(const QString &component) const

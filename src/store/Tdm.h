@@ -63,6 +63,11 @@ public:
 
     // --- datasets (created at construction, opened by openTables) ---
     Dataset &dataset(const QString &component) const;
+    // A dataset of its own over one of the office's tables (same file, columns and index order), closed and
+    // with none of the handlers bound to the data module's datasets: for jobs that walk a table (purge, reply
+    // handling), so that moving its cursor never moves the record a person's window shows. What it saves
+    // reaches the data module's dataset at that one's next re-read.
+    std::unique_ptr<Dataset> ownDataset(const QString &component) const;
     Dataset *org, *prov, *ped, *nac, *tdoc, *sexo, *prior, *pedp, *sup, *Est, *expp, *res, *usu, *estcent, *tdel, *tram,
         *amb, *carped, *url;
     Dataset *PedBol; // in memory: one personal request as the payment-slip service returns it
@@ -159,6 +164,7 @@ private:
     const Clock &m_clock;
     StorageLifecycle m_storage;
     std::map<QString, Dataset *> m_byName;
+    Subscriptions m_bindings; // the data module's own handlers on its tables
 };
 
 } // namespace tav::store

@@ -232,14 +232,8 @@ void Navigator::run(Action action)
     case Refresh:
         // A record in edit is saved first when it was changed and dropped when it was not, so a
         // refresh never throws away what the person typed.
-        if (ds.isEditing()) {
-            if (ds.isModified()) {
-                if (!ds.post())
-                    throw store::Abort{};
-            } else {
-                ds.cancel();
-            }
-        }
+        if (!ds.leaveEdit())
+            throw store::Abort{};
         ds.refresh();
         break;
     }

@@ -26,7 +26,6 @@ FAdminUsu::FAdminUsu(store::Tdm &dm, QWidget *parent)
 {
     setObjectName(QStringLiteral("FAdminUsu"));
     setWindowTitle(QStringLiteral("Administrar Usuarios"));
-    UserAdmin::bindEvents(dm);
 
     m_grid->setObjectName(QStringLiteral("dbgUsu"));
     m_navigator->setObjectName(QStringLiteral("nvUsu"));
@@ -70,15 +69,8 @@ void FAdminUsu::done(int result)
     store::Dataset &usu = *m_dm.usu;
     if (usu.isActive() && usu.isEditing()) {
         bool saved = false;
-        ui::guardedCall(m_dm.ui(), [&] {
-            // A row opened and left untouched is dropped; typed input is saved.
-            if (!usu.isModified()) {
-                usu.cancel();
-                saved = true;
-            } else {
-                saved = usu.post();
-            }
-        });
+        // A row opened and left untouched is dropped; typed input is saved.
+        ui::guardedCall(m_dm.ui(), [&] { saved = usu.leaveEdit(); });
         if (!saved)
             return;
     }

@@ -289,15 +289,8 @@ void FConfig::done(int result)
     store::Dataset &url = *m_dm.url;
     if (url.isActive() && url.isEditing()) {
         bool saved = false;
-        ui::guardedCall(m_dm.ui(), [&] {
-            // A row opened and left untouched is dropped; typed input is saved.
-            if (!url.isModified()) {
-                url.cancel();
-                saved = true;
-            } else {
-                saved = url.post();
-            }
-        });
+        // A row opened and left untouched is dropped; typed input is saved.
+        ui::guardedCall(m_dm.ui(), [&] { saved = url.leaveEdit(); });
         if (!saved)
             return;
     }

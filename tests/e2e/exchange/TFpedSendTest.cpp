@@ -40,12 +40,12 @@ protected:
     }
     void setFlags(std::initializer_list<std::pair<const char *, QVariant>> values)
     {
-        dm->ped->beforePost = {}; // marks the central office sets; the save rules are not the subject here
+        // Marks the central office sets; the save rules are not the subject here.
+        const auto quiet = dm->ped->beforePost.suspend();
         dm->ped->edit();
         for (const auto &[name, value] : values)
             dm->ped->field(name).setValue(value);
         ASSERT_TRUE(dm->ped->post());
-        dm->ped->beforePost = [this](store::Dataset &d) { rules->pedBeforePost(d); };
     }
 
     official::CaptureServices services;

@@ -1,3 +1,4 @@
+#include "shell/LoginRules.h"
 #include "shell/MainMenuRules.h"
 #include "shell/windows/CambClave.h"
 #include "shell/windows/FAdminUsu.h"
@@ -383,6 +384,7 @@ TEST_F(ShellWindowsTest, ChangePasswordChecksThenStoresTheNewPassword)
 
 TEST_F(ShellWindowsTest, AdministrationAddsUsersAndClearsPasswords)
 {
+    const auto userRules = shell::UserAdmin::bindEvents(*dm);
     FAdminUsu window(*dm);
     showAndSettle(&window);
     EXPECT_EQ(window.windowTitle(), "Administrar Usuarios");
@@ -448,6 +450,7 @@ TEST_F(ShellWindowsTest, AdministrationAddsUsersAndClearsPasswords)
 TEST_F(ShellWindowsTest, AdministrationAsksBeforeDeletingAndClearsNothingWhenEmpty)
 {
     addUser("pepe");
+    const auto userRules = shell::UserAdmin::bindEvents(*dm);
     FAdminUsu window(*dm);
     showAndSettle(&window);
     ASSERT_TRUE(dm->usu->locate("C_LOGIN", "pepe"));

@@ -37,7 +37,7 @@ TEST(LineEditBinder, UpperCasesLimitsLengthAndWritesAsTyped)
     EXPECT_EQ(edit.text(), "GOMEZ");
     EXPECT_EQ(edit.maxLength(), 15) << "the field's size";
     int changes = 0;
-    f.field("X_APE1").onChange = [&](store::Field &) { ++changes; };
+    store::Subscription surnameChange = f.field("X_APE1").onChange.subscribe([&](store::Field &) { ++changes; });
 
     edit.setCursorPosition(5);
     tav::test::typeText(&edit, " díaz");
@@ -62,7 +62,8 @@ TEST(LineEditBinder, KeepsTrailingBlankWhileTypingAndShowsRuleChanges)
     f.source.bindLineEdit(&ape, "X_APE1");
     f.source.bindLineEdit(&marca, "X_MARCA");
     // A rule that reacts to the surname: the other control shows its change at once.
-    f.field("X_APE1").onChange = [&](store::Field &) { f.field("X_MARCA").setValue("X"); };
+    store::Subscription surnameChange =
+        f.field("X_APE1").onChange.subscribe([&](store::Field &) { f.field("X_MARCA").setValue("X"); });
     ape.clear();
     QTest::keyClicks(&ape, "DE ");
     EXPECT_EQ(ape.text(), "DE ") << "the blank the person just typed stays on screen";
@@ -106,9 +107,9 @@ TEST(LineEditBinder, RefusedEditIsShownAndTheValueComesBack)
     Form f;
     QLineEdit edit;
     f.source.bindLineEdit(&edit, "X_APE1");
-    f.ds->beforeEdit = [](store::Dataset &) {
+    store::Subscription dsBeforeEdit = f.ds->beforeEdit.subscribe([](store::Dataset &) {
         throw store::DatasetError("El registro está siendo modificado en otra estación de trabajo.");
-    };
+    });
     QTest::keyClicks(&edit, "Z");
     EXPECT_EQ(edit.text(), "GOMEZ");
     EXPECT_EQ(f.ds->state(), store::DatasetState::Browse);

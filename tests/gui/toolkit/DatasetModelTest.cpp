@@ -79,7 +79,8 @@ TEST(DatasetModel, PassesTheModelTesterThroughEveryDatasetChange)
     EXPECT_EQ(model.currentRow(), 2);
 
     ds->remove();
-    ds->onFilterRecord = [](store::Dataset &d) { return d["C_PED"].asInteger() != 10; };
+    store::Subscription dsOnFilterRecord =
+        ds->onFilterRecord.subscribe([](store::Dataset &d) { return d["C_PED"].asInteger() != 10; });
     ds->setFiltered(true);
     EXPECT_EQ(rowTexts(model, 1), (QStringList{"NANDU", "PEREZ"}));
     ds->refresh();
@@ -141,7 +142,7 @@ TEST(GridLink, ViewRowAndCurrentRecordFollowEachOther)
     EXPECT_EQ(view.currentIndex().row(), 1);
 
     // A move that saves a refused record stays on that record.
-    ds->beforePost = [](store::Dataset &) { throw store::Abort{}; };
+    store::Subscription dsBeforePost = ds->beforePost.subscribe([](store::Dataset &) { throw store::Abort{}; });
     ds->edit();
     (*ds)["X_APE1"].setValue("CAMBIO");
     view.setCurrentIndex(model.index(0, 1));
@@ -196,11 +197,11 @@ TEST(DatasetModel, ReadsEachRecordOncePerPaint)
     ds->addCalculatedField("NOMBRE", store::FieldKind::String, 30);
     ds->addCalculatedField("CODIGO", store::FieldKind::String, 30);
     int calculations = 0;
-    ds->onCalcFields = [&](store::Dataset &d) {
+    store::Subscription dsOnCalcFields = ds->onCalcFields.subscribe([&](store::Dataset &d) {
         ++calculations;
         d["NOMBRE"].setValue(d["X_APE1"].asString() + "!");
         d["CODIGO"].setValue("P" + d["C_PED"].asString());
-    };
+    });
     ds->open();
     DatasetModel model(*ds);
     const auto paint = [&] {

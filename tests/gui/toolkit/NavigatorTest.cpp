@@ -118,12 +118,12 @@ TEST(Navigator, BeforeActionCanRefuseAndSeesTheSaveFirst)
         return true;
     };
     bool confirmedAtSave = false;
-    ds->beforePost = [&](store::Dataset &) {
+    store::Subscription dsBeforePost = ds->beforePost.subscribe([&](store::Dataset &) {
         confirmedAtSave = postConfirmed;
         postConfirmed = false;
         if (!confirmedAtSave)
             throw store::Abort{};
-    };
+    });
 
     nav.button(Navigator::Insert)->click();
     EXPECT_EQ(ds->state(), store::DatasetState::Browse) << "the hook cancelled the insert";
@@ -153,14 +153,16 @@ TEST(Navigator, AbortIsSilentAndErrorsAreShown)
     Navigator nav(ds.get(), ui);
     QSignalSpy clicked(&nav, &Navigator::clicked);
 
-    ds->beforeDelete = [](store::Dataset &) { throw store::Abort{}; };
+    store::Subscription dsBeforeDelete = ds->beforeDelete.subscribe([](store::Dataset &) { throw store::Abort{}; });
     nav.button(Navigator::Delete)->click();
     EXPECT_EQ(ds->recordCount(), 3);
     EXPECT_TRUE(ui.shownNothing());
 
-    ds->beforeDelete = [](store::Dataset &) { throw store::DatasetError("No se puede borrar el organismo."); };
+    dsBeforeDelete = ds->beforeDelete.subscribe(
+        [](store::Dataset &) { throw store::DatasetError("No se puede borrar el organismo."); });
     nav.button(Navigator::Delete)->click();
-    ds->beforeEdit = [](store::Dataset &) { throw std::runtime_error("Disco lleno"); };
+    store::Subscription dsBeforeEdit =
+        ds->beforeEdit.subscribe([](store::Dataset &) { throw std::runtime_error("Disco lleno"); });
     nav.button(Navigator::Edit)->click();
     EXPECT_EQ(ds->state(), store::DatasetState::Browse);
     EXPECT_EQ(clicked.count(), 0);
@@ -180,7 +182,7 @@ TEST(Navigator, RefreshSavesTypedChangesInsteadOfDroppingThem)
     EXPECT_EQ(ds->state(), store::DatasetState::Browse);
     EXPECT_EQ((*ds)["X_APE1"].asString(), "GOMEZ DIAZ");
 
-    ds->beforePost = [](store::Dataset &) { throw store::Abort{}; };
+    store::Subscription dsBeforePost = ds->beforePost.subscribe([](store::Dataset &) { throw store::Abort{}; });
     nav.button(Navigator::Edit)->click();
     (*ds)["X_APE1"].setValue("OTRO");
     nav.button(Navigator::Refresh)->click();

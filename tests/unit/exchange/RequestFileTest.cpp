@@ -176,8 +176,8 @@ TEST_F(RequestFileTest, AttachmentOrderRules)
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("(ninguno)");
     };
     // A card kept in the record only, as older offices have it (the save rules would move it to a file, so
-    // they are left out of this one save): it is written out as huella.tif.
-    dm->ped->beforePost = {};
+    // they are left out of the saves here): it is written out as huella.tif.
+    const auto quiet = dm->ped->beforePost.suspend();
     dm->ped->edit();
     dm->ped->field("B_HUELLA").setValue(QByteArray("blob-card"));
     ASSERT_TRUE(dm->ped->post());

@@ -71,7 +71,8 @@ TEST_F(ConfigRulesTest, ShowsTheSettingsOfANewOffice)
 TEST_F(ConfigRulesTest, AcceptWritesEveryKeyInOrderAndUpdatesTheDataModule)
 {
     QStringList order;
-    dm->amb->afterPost = [&order](store::Dataset &amb) { order << amb.field("C_AMB").asString(); };
+    store::Subscription ambAfterPost =
+        dm->amb->afterPost.subscribe([&order](store::Dataset &amb) { order << amb.field("C_AMB").asString(); });
     ConfigRules rules(*dm);
     rules.onSettingsWritten = [&order] { order << "<status window>"; };
     const ConfigValues v = edited();
@@ -155,10 +156,10 @@ TEST_F(ConfigRulesTest, AbsentCheckSlipSettingShowsCheckedAndIsSavedAsYes)
 
 TEST_F(ConfigRulesTest, FailedWriteIsReportedAndLeavesTheFlagsAlone)
 {
-    dm->amb->beforePost = [](store::Dataset &amb) {
+    store::Subscription ambBeforePost = dm->amb->beforePost.subscribe([](store::Dataset &amb) {
         if (amb.field("C_AMB").asString() == "c_reg")
             throw store::Abort{};
-    };
+    });
     ConfigRules rules(*dm);
     int reloaded = 0;
     rules.onSettingsWritten = [&reloaded] { ++reloaded; };

@@ -20,9 +20,11 @@ protected:
     {
         OfficeFixture::SetUp();
         startDm();
-        UserAdmin::bindEvents(*dm);
+        m_userRules = UserAdmin::bindEvents(*dm);
         ui.clearRecord();
     }
+
+    store::Subscriptions m_userRules;
 
     // Adds a user as the administration grid would; `password` empty leaves it without one.
     void addUser(const QString &login, const QString &password = {})
@@ -37,9 +39,8 @@ protected:
     // A row an earlier program stored with capitals (this program stores names in lower case).
     void addLegacyUser(const QString &login)
     {
-        auto rule = std::exchange(dm->usu->beforePost, nullptr);
+        const auto quiet = dm->usu->beforePost.suspend();
         addUser(login);
-        dm->usu->beforePost = rule;
     }
 
     QByteArray storedPasswordOf(const QString &login)

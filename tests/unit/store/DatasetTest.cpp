@@ -60,7 +60,7 @@ TEST(Dataset, SteppingPastAnEndIsAnnouncedOnce)
     Dataset ds("ped", people());
     ds.open();
     int scrolls = 0, changes = 0;
-    ds.afterScroll = [&](Dataset &) { ++scrolls; };
+    Subscription dsAfterScroll = ds.afterScroll.subscribe([&](Dataset &) { ++scrolls; });
     QObject::connect(&ds, &Dataset::currentChanged, [&] { ++changes; });
     ds.last();
     ds.prior();
@@ -121,19 +121,21 @@ TEST(Dataset, EventsRunInOrderAndAbortKeepsTheUsersInput)
     Dataset ds("ped", people());
     QStringList log;
     bool refuse = true;
-    ds.beforeInsert = [&](Dataset &) { log << "beforeInsert"; };
-    ds.onNewRecord = [&](Dataset &d) {
+    Subscription dsBeforeInsert = ds.beforeInsert.subscribe([&](Dataset &) { log << "beforeInsert"; });
+    Subscription dsOnNewRecord = ds.onNewRecord.subscribe([&](Dataset &d) {
         log << "onNewRecord:" + QString::number(static_cast<int>(d.state()));
         d["C_PROV"].setValue(7);
-    };
-    ds.beforeEdit = [&](Dataset &d) { log << "beforeEdit:" + QString::number(static_cast<int>(d.state())); };
-    ds.afterEdit = [&](Dataset &d) { log << "afterEdit:" + QString::number(static_cast<int>(d.state())); };
-    ds.beforePost = [&](Dataset &) {
+    });
+    Subscription dsBeforeEdit = ds.beforeEdit.subscribe(
+        [&](Dataset &d) { log << "beforeEdit:" + QString::number(static_cast<int>(d.state())); });
+    Subscription dsAfterEdit =
+        ds.afterEdit.subscribe([&](Dataset &d) { log << "afterEdit:" + QString::number(static_cast<int>(d.state())); });
+    Subscription dsBeforePost = ds.beforePost.subscribe([&](Dataset &) {
         log << "beforePost";
         if (refuse)
             throw Abort{};
-    };
-    ds.afterPost = [&](Dataset &) { log << "afterPost"; };
+    });
+    Subscription dsAfterPost = ds.afterPost.subscribe([&](Dataset &) { log << "afterPost"; });
     ds.open();
 
     ds.insert();
@@ -160,10 +162,10 @@ TEST(Dataset, DeleteAskedAndRefused)
 {
     Dataset ds("ped", people());
     bool allow = false;
-    ds.beforeDelete = [&](Dataset &) {
+    Subscription dsBeforeDelete = ds.beforeDelete.subscribe([&](Dataset &) {
         if (!allow)
             throw Abort{};
-    };
+    });
     ds.open();
     ds.findKey(20);
     EXPECT_FALSE(ds.remove());
@@ -215,9 +217,11 @@ TEST(Dataset, FilterLookupAndCalculatedFields)
     Dataset ds("ped", people());
     ds.addLookupField("X_PROV", 30, {&prov, "C_PROV", "C_PROV", "X_PROV"});
     ds.addCalculatedField("c_pedido", FieldKind::String, 20);
-    ds.onCalcFields = [](Dataset &d) { d["c_pedido"].setValue("W" + d["C_PED"].asString()); };
+    Subscription dsOnCalcFields =
+        ds.onCalcFields.subscribe([](Dataset &d) { d["c_pedido"].setValue("W" + d["C_PED"].asString()); });
     QString filterText = "Z";
-    ds.onFilterRecord = [&](Dataset &d) { return d["X_APE1"].asString().contains(filterText); };
+    Subscription dsOnFilterRecord =
+        ds.onFilterRecord.subscribe([&](Dataset &d) { return d["X_APE1"].asString().contains(filterText); });
     ds.open();
     ds.findKey(30);
     EXPECT_EQ(ds["X_PROV"].asString(), "BUENOS AIRES");
@@ -244,10 +248,10 @@ TEST(Dataset, FieldChangeHandlerSeesTheNewValue)
     Dataset ds("ped", people());
     ds.open();
     QString seen;
-    ds["C_PROV"].onChange = [&](Field &f) {
+    Subscription pROVOnChange = ds["C_PROV"].onChange.subscribe([&](Field &f) {
         seen = f.asString();
         f.dataset()["X_APE1"].setValue("CAMBIADO");
-    };
+    });
     ds.edit();
     ds["C_PROV"].setValue(5);
     EXPECT_EQ(seen, "5");
@@ -258,8 +262,8 @@ TEST(Dataset, LeavingAnUntouchedNewRecordDropsIt)
 {
     Dataset ds("ped", people());
     int saves = 0;
-    ds.beforePost = [&](Dataset &) { ++saves; };
-    ds.onNewRecord = [](Dataset &d) { d["C_PROV"].setValue(7); };
+    Subscription dsBeforePost = ds.beforePost.subscribe([&](Dataset &) { ++saves; });
+    Subscription dsOnNewRecord = ds.onNewRecord.subscribe([](Dataset &d) { d["C_PROV"].setValue(7); });
     ds.open();
     ds.findKey(20);
     ds.insert();
@@ -269,4 +273,91 @@ TEST(Dataset, LeavingAnUntouchedNewRecordDropsIt)
     EXPECT_EQ(ds.state(), DatasetState::Browse);
     EXPECT_EQ(saves, 0);
     EXPECT_EQ(ds.recordCount(), 3);
+}
+
+// Several owners bind the same table's events (the data module, the rules, the exchange): each handler runs
+// in the order bound, one that refuses stops the ones after it, and each goes with its own subscription —
+// also while the event runs — while the others stay bound.
+TEST(Dataset, EventsHaveSeveralSubscribersEachUnboundWithItsOwner)
+{
+    auto ds = std::make_unique<Dataset>("ped", people());
+    QStringList log;
+    bool refuse = false;
+    Subscription first = ds->beforePost.subscribe([&](Dataset &) {
+        log << "first";
+        if (refuse)
+            throw Abort{};
+    });
+    Subscription second = ds->beforePost.subscribe([&](Dataset &) { log << "second"; });
+    Subscription third;
+    third = ds->beforePost.subscribe([&](Dataset &) {
+        log << "third";
+        second.reset(); // a handler that unbinds another: the other is not called again
+    });
+    ds->open();
+    auto save = [&] {
+        log.clear();
+        ds->edit();
+        (*ds)["C_PROV"].setValue(5);
+        return ds->post();
+    };
+    EXPECT_TRUE(save());
+    EXPECT_EQ(log, (QStringList{"first", "second", "third"}));
+    EXPECT_TRUE(save());
+    EXPECT_EQ(log, (QStringList{"first", "third"}));
+    refuse = true;
+    EXPECT_FALSE(save());
+    EXPECT_EQ(log, QStringList{"first"}) << "a refusal stops the handlers after it";
+    ds->cancel();
+    {
+        const auto quiet = ds->beforePost.suspend();
+        EXPECT_TRUE(save()) << "suspended handlers do not run";
+    }
+    first.reset();
+    EXPECT_TRUE(save());
+    EXPECT_EQ(log, QStringList{"third"});
+
+    // Record filters: a record is visible when every bound condition accepts it.
+    Subscription noTen = ds->onFilterRecord.subscribe([](Dataset &d) { return d["C_PED"].asInteger() != 10; });
+    ds->setFiltered(true);
+    EXPECT_EQ(surnames(*ds), (QStringList{"ÑANDU", "PEREZ"}));
+    {
+        Subscription noThirty = ds->onFilterRecord.subscribe([](Dataset &d) { return d["C_PED"].asInteger() != 30; });
+        ds->refilter();
+        EXPECT_EQ(surnames(*ds), QStringList{"ÑANDU"});
+    }
+    ds->refilter();
+    EXPECT_EQ(surnames(*ds), (QStringList{"ÑANDU", "PEREZ"})) << "the inner condition went with its owner";
+
+    ds.reset();
+    third.reset(); // the event went first: unbinding is harmless
+    EXPECT_FALSE(third.isBound());
+}
+
+// Leaving an edit as a table component does: changes are saved, an untouched record is dropped, a refused
+// save keeps the person's input.
+TEST(Dataset, LeavingAnEditSavesChangesAndDropsAnUntouchedRecord)
+{
+    Dataset ds("ped", people());
+    bool refuse = false;
+    Subscription rule = ds.beforePost.subscribe([&](Dataset &) {
+        if (refuse)
+            throw Abort{};
+    });
+    ds.open();
+    EXPECT_TRUE(ds.leaveEdit()) << "nothing to leave";
+    ds.insert();
+    EXPECT_TRUE(ds.leaveEdit());
+    EXPECT_EQ(ds.recordCount(), 3) << "an untouched new record is dropped";
+    ds.findKey(20);
+    ds.edit();
+    ds["X_APE1"].setValue("NANDU");
+    refuse = true;
+    EXPECT_FALSE(ds.leaveEdit());
+    EXPECT_EQ(ds.state(), DatasetState::Edit);
+    EXPECT_EQ(ds["X_APE1"].asString(), "NANDU");
+    refuse = false;
+    EXPECT_TRUE(ds.leaveEdit());
+    EXPECT_EQ(ds.state(), DatasetState::Browse);
+    EXPECT_EQ(ds["X_APE1"].asString(), "NANDU");
 }

@@ -60,8 +60,14 @@ TEST_F(PurgeTest, KeepPeriodDefaultsToFifteenDaysAndNothingFoundPacksNothing)
     ASSERT_TRUE(dm.writeSetting("dur_guarda", ""));
     queries::Purge purge(dm);
     EXPECT_EQ(purge.keepDays(), 15);
-    ASSERT_TRUE(dm.writeSetting("dur_guarda", "quince"));
-    EXPECT_EQ(purge.keepDays(), 15);
+    // Zero or less would purge today's answers: treated like a value that is not a number.
+    for (const char *value : {"quince", "0", "-3"}) {
+        ASSERT_TRUE(dm.writeSetting("dur_guarda", value));
+        EXPECT_EQ(purge.keepDays(), 15) << value;
+    }
+    ASSERT_TRUE(dm.writeSetting("dur_guarda", "1"));
+    EXPECT_EQ(purge.keepDays(), 1);
+    ASSERT_TRUE(dm.writeSetting("dur_guarda", "0"));
 
     addRequest(*dm.ped, 1, clock.today().addDays(-15), true, "C");
     {

@@ -123,10 +123,10 @@ TEST_F(TdmTest, NameChecksAndNormalisation)
 TEST_F(TdmTest, SaveWithoutTheNavigatorIsRefusedAndTheRecordStaysInEdit)
 {
     auto &dm = startDm();
-    dm.org->beforePost = [&](Dataset &) {
+    store::Subscription orgBeforePost = dm.org->beforePost.subscribe([&](Dataset &) {
         if (!dm.checkPostConfirmed())
             throw store::Abort{};
-    };
+    });
     dm.org->insert();
     dm.org->field("C_ORG").setValue(1);
     dm.org->field("X_ORG").setValue("JUZGADO FEDERAL 1");
@@ -261,8 +261,8 @@ TEST_F(TdmTest, ChangesThatCannotBeStoredAreRefused)
 TEST_F(TdmTest, AFailedReReadAfterASaveClosesTheTableAndKeepsTheSave)
 {
     auto &dm = startDm();
-    auto flush = dm.org->afterPost;
-    dm.org->afterPost = [&](Dataset &d) {
+    // Bound after the data module's own re-read: the file is damaged, then the table is re-read again.
+    store::Subscription damageThenFlush = dm.org->afterPost.subscribe([&](Dataset &d) {
         const auto path = file("org.DBF");
         const auto size = std::filesystem::file_size(path);
         auto t = dbf::Table::open(path, dbf::OpenMode::Shared, {});
@@ -272,8 +272,8 @@ TEST_F(TdmTest, AFailedReReadAfterASaveClosesTheTableAndKeepsTheSave)
         f.seekp(static_cast<std::streamoff>(size - 1));
         f.write(std::string(len, ' ').c_str(), len); // a whole record the header does not count
         f.close();
-        flush(d);
-    };
+        dm.FlushBuffers(d);
+    });
     dm.org->insert();
     dm.org->field("C_ORG").setValue(900);
     dm.org->field("X_ORG").setValue("JUZGADO");
@@ -285,4 +285,37 @@ TEST_F(TdmTest, AFailedReReadAfterASaveClosesTheTableAndKeepsTheSave)
         << ui.messages()[0].text.toStdString();
     auto t = dbf::Table::open(file("org.DBF"), dbf::OpenMode::Shared, {.readOnly = true});
     EXPECT_EQ(t.readValue(1, t.fieldIndex("X_ORG")).asString(), "JUZGADO");
+}
+
+// A job that walks a table does it on a dataset of its own: the record a person's window shows does not
+// move, the data module's rules do not run for it, and what it saves shows at the window's next re-read.
+TEST_F(TdmTest, AJobsOwnDatasetLeavesTheWindowsRecordWhereItIs)
+{
+    auto &dm = startDm();
+    for (int n : {1, 2, 3}) {
+        dm.ped->insert();
+        dm.ped->field("C_PED").setValue(n);
+        dm.ped->field("C_REG").setValue(7);
+        ASSERT_TRUE(dm.ped->post());
+    }
+    ASSERT_TRUE(dm.ped->findKey(2));
+    int ruleRuns = 0;
+    store::Subscription rule = dm.ped->beforePost.subscribe([&](Dataset &) { ++ruleRuns; });
+
+    auto job = dm.ownDataset("ped");
+    job->open();
+    int walked = 0;
+    for (job->first(); !job->eof(); job->next()) {
+        ++walked;
+        job->edit();
+        job->field("C_EST").setValue("T");
+        ASSERT_TRUE(job->post());
+    }
+    EXPECT_EQ(walked, 3);
+    EXPECT_EQ(ruleRuns, 0) << "the window's rules are not the job's";
+    EXPECT_EQ(dm.ped->field("C_PED").asInteger(), 2) << "the window's record did not move";
+    dm.ped->refresh();
+    EXPECT_EQ(dm.ped->field("C_PED").asInteger(), 2);
+    EXPECT_EQ(dm.ped->field("C_EST").asString(), "T");
+    EXPECT_THROW(dm.ownDataset("nada"), store::DatasetError);
 }
