@@ -3,6 +3,8 @@
 #include "platform/dbf/DbfTable.h"
 #include "platform/os/NoCasePath.h"
 
+#include <QDebug>
+
 #include <algorithm>
 #include <map>
 #include <system_error>
@@ -36,8 +38,10 @@ bool isTableInUse(const std::exception &error)
 {
     if (dynamic_cast<const TableInUse *>(&error))
         return true;
+    // Busy: another station has the table open (or holds it to itself); Locked: it holds one of the table's
+    // locks at that moment (a sequence draw, an index update).
     const auto *engine = dynamic_cast<const dbf::DbfError *>(&error);
-    return engine && engine->code() == dbf::ErrorCode::Busy;
+    return engine && (engine->code() == dbf::ErrorCode::Busy || engine->code() == dbf::ErrorCode::Locked);
 }
 
 QString StorageLifecycle::shownName(const QString &file) const
@@ -379,6 +383,7 @@ void StorageLifecycle::reindexAll(const Progress &progress, InUse inUse) const
             } catch (const std::exception &e) {
                 if (isTableInUse(e))
                     throw TableInUse(shownName(def->file));
+                qWarning("%s: %s", qPrintable(def->file), e.what());
                 throw StorageError(reindexFailureMessage(def->component).toStdString());
             }
         }
@@ -407,8 +412,10 @@ void StorageLifecycle::reindexAll(const Progress &progress, InUse inUse) const
             rebuild(t, *def);
             t.close();
         } catch (const std::exception &e) {
-            if (!isTableInUse(e))
+            if (!isTableInUse(e)) {
+                qWarning("%s: %s", qPrintable(def->file), e.what());
                 throw StorageError(reindexFailureMessage(def->component).toStdString());
+            }
             noteInUse(def->file);
         }
         report(++done);
