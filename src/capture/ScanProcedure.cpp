@@ -174,4 +174,16 @@ ScanResult ScanProcedure::acquire(const ScanRequest &original)
     return result;
 }
 
+QString ScanNotes::take(const QStringList &notes)
+{
+    QStringList fresh;
+    for (const QString &note : notes)
+        if (!m_shown.contains(note) && !fresh.contains(note))
+            fresh << note;
+    if (fresh.isEmpty())
+        return {};
+    m_shown += fresh;
+    return QStringLiteral("El scanner no pudo hacer todo lo pedido:\r") + fresh.join(u'\r');
+}
+
 } // namespace tav::capture

@@ -48,6 +48,19 @@ struct ScanResult
     std::optional<ScanProfile> chosenProfile;
 };
 
+// What the device could not do as asked, said once per opening of a capture window: a note already shown is not
+// repeated until the window opens again.
+class ScanNotes
+{
+public:
+    void clear() { m_shown.clear(); }
+    // The message for the notes not shown yet; empty when every note was shown already.
+    QString take(const QStringList &notes);
+
+private:
+    QStringList m_shown;
+};
+
 // One acquisition with a scanner profile and the per-page procedure that writes each page to OUT.BMP and OUT.TIF
 // in the program directory (a later page of the same run overwrites the earlier one).
 class ScanProcedure

@@ -419,15 +419,9 @@ void TFDigFich::scanWith(bool sample)
 
 void TFDigFich::showNotes(const QStringList &notes)
 {
-    QStringList fresh;
-    for (const QString &note : notes)
-        if (!m_notesShown.contains(note))
-            fresh << note;
-    if (fresh.isEmpty())
-        return;
-    m_notesShown += fresh;
-    m_ui.message(QStringLiteral("El scanner no pudo hacer todo lo pedido:\r") + fresh.join(u'\r'),
-                 ui::Ui::warningTitle());
+    const QString message = m_notes.take(notes);
+    if (!message.isEmpty())
+        m_ui.message(message, ui::Ui::warningTitle());
 }
 
 bool TFDigFich::convertCard(const QString &tif, const QString &bmp, QString *error)
@@ -571,7 +565,7 @@ void TFDigFich::printFromDialog()
 void TFDigFich::showEvent(QShowEvent *event)
 {
     QDialog::showEvent(event);
-    m_notesShown.clear();
+    m_notes.clear();
     m_print->setVisible(true);
     setMinimumSize(780, 312);
     m_twain.loadProfile(kProfile);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "capture/ScanProcedure.h"
 #include "capture/windows/TFImgPrn.h"
 
 #include <QDialog>
@@ -133,7 +134,7 @@ private:
     QString m_clasIzq = QStringLiteral("_____");
     bool m_enabledState = false;
     bool m_scanning = false;
-    QStringList m_notesShown;
+    ScanNotes m_notes;
     FitMode m_fit = FitMode::Width;
     std::function<QString()> m_chooser;
 

@@ -251,15 +251,9 @@ void TFImgDig::setScanning(bool scanning)
 
 void TFImgDig::showNotes(const QStringList &notes)
 {
-    QStringList fresh;
-    for (const QString &note : notes)
-        if (!m_notesShown.contains(note))
-            fresh << note;
-    if (fresh.isEmpty())
-        return;
-    m_notesShown += fresh;
-    m_ui.message(QStringLiteral("El scanner no pudo hacer todo lo pedido:\r") + fresh.join(u'\r'),
-                 ui::Ui::warningTitle());
+    const QString message = m_notes.take(notes);
+    if (!message.isEmpty())
+        m_ui.message(message, ui::Ui::warningTitle());
 }
 
 bool TFImgDig::pageOperation(ScanCommand command, QString *error)
@@ -446,7 +440,7 @@ void TFImgDig::showEvent(QShowEvent *event)
 {
     QDialog::showEvent(event);
     m_unchanged = true;
-    m_notesShown.clear();
+    m_notes.clear();
     m_status->showMessage(QStringLiteral("Listo"));
     setWindowTitle(kCaption);
     m_controls->pageEdit()->setText(QStringLiteral("0"));

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "capture/ScanProcedure.h"
 #include "capture/windows/PageZoomControls.h"
 
 #include <QDialog>
@@ -106,7 +107,7 @@ private:
     int m_tempCounter = 0;
     QString m_scanMode;
     bool m_unchanged = true;
-    QStringList m_notesShown;
+    ScanNotes m_notes;
     std::function<QString()> m_chooser;
 
     ImageView *m_view;
