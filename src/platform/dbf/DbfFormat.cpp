@@ -642,12 +642,14 @@ Extent extentOf(const Header &h, uint32_t headerCount, uint64_t fileSize, bool a
     e.wholeRecords = body / len;
     uint64_t rest = body % len;
     if (e.wholeRecords >= headerCount) {
-        // Past the counted records: nothing, the EOF byte, or (after a stopped append) one record and its EOF.
+        // Past the counted records: nothing, the EOF byte, or (while an append is under way, or after one was
+        // stopped) up to one record and its EOF. The appended record may be seen part written: the file grows a
+        // page at a time while another station writes it, and a process killed in the write leaves a short one.
         const uint64_t after = body - static_cast<uint64_t>(headerCount) * len;
         if (after <= 1) {
             e.wholeRecords = headerCount;
             rest = 0;
-        } else if (appendUnderWay && (after == len || after == len + 1)) {
+        } else if (appendUnderWay && after <= len + 1) {
             e.stoppedAppend = true;
             e.wholeRecords = headerCount;
             rest = 0;

@@ -61,7 +61,7 @@ struct Extent
     uint64_t partialBytes = 0; // bytes of a record cut short at the end (the EOF byte not counted)
     uint32_t headerCount = 0;
     bool appendUnderWay = false; // byte 14: a record past the count is a stopped append's
-    bool stoppedAppend = false;  // exactly that record is there
+    bool stoppedAppend = false;  // that record, whole or part written, is there
     bool damaged() const;
     // "the header counts 20 records but the file holds 10 whole records and 37 bytes of another"
     std::string describe(uint32_t count) const;

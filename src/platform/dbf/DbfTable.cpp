@@ -269,6 +269,24 @@ struct Table::Impl
         return countFor(headerCount, size, c[10] != 0);
     }
 
+    // The index walk checks every entry against the record count. Another station may append and index a record
+    // between our look at the count and the walk, so when the walk fails and the count has moved meanwhile, the
+    // newer count is taken and the walk repeated.
+    detail::MdxContents readIndexFile(const std::filesystem::path &p, bool full)
+    {
+        for (int attempt = 0;; ++attempt) {
+            try {
+                return detail::readMdx(p, path.stem().string(), fields, count, binaryCollation(), full);
+            } catch (const DbfError &) {
+                const uint32_t now = currentCountOnDisk();
+                if (now == count || attempt >= 5)
+                    throw;
+                count = now;
+                hdr.recordCount = now;
+            }
+        }
+    }
+
     bool hasMemoFields() const
     {
         return std::any_of(fields.begin(), fields.end(), [](const FieldDef &f) { return isMemoType(f.type); });
@@ -307,7 +325,7 @@ struct Table::Impl
         mdxPath = p;
         std::vector<detail::MdxTag> mtags;
         if (validate) {
-            mtags = detail::readMdx(p, path.stem().string(), fields, count, binaryCollation(), false).tags;
+            mtags = readIndexFile(p, false).tags;
         } else {
             try {
                 mtags = detail::readMdxTags(p, fields);
@@ -922,7 +940,7 @@ IndexCheck Table::validateProductionIndex(const std::filesystem::path &path, boo
         return r;
     }
     try {
-        auto contents = detail::readMdx(mdx, d.path.stem().string(), d.fields, d.count, d.binaryCollation(), full);
+        auto contents = d.readIndexFile(mdx, full);
         for (const auto &mt : contents.tags) {
             IndexTag tag = mt.tag;
             if (mt.fieldIndex < 0)
