@@ -1,5 +1,6 @@
 #include "store/StorageLifecycle.h"
 
+#include "platform/dbf/DbfFile.h"
 #include "platform/dbf/DbfTable.h"
 #include "platform/os/NoCasePath.h"
 
@@ -166,6 +167,12 @@ int StorageLifecycle::removeLeftovers() const
             o.sharedOpenWait = std::chrono::milliseconds(0);
             if (base.endsWith(QLatin1String(".dbf"))) {
                 dbf::Table::open(entry.path(), dbf::OpenMode::Exclusive, o).close();
+            } else {
+                // An index or memo file another station is writing (while it packs, or rewrites the index as it
+                // closes a table it held alone) carries its writer's lock on the open marker.
+                const auto f = dbf::detail::File::open(entry.path(), false);
+                if (f.isLockedByOther(dbf::detail::kOpenMarker, 1, true))
+                    continue;
             }
         } catch (const dbf::DbfError &e) {
             if (e.code() == dbf::ErrorCode::Busy)
