@@ -107,18 +107,34 @@ QStringList RequestSender::prepareOfficialAttachments()
     return list;
 }
 
+// A request can be sent once it is saved and has its number.
+bool RequestSender::readyToSend(Dataset &table)
+{
+    if (table.isEditing()) {
+        m_dm.ui().message(kStillEditing, Ui::warningTitle());
+        return false;
+    }
+    if (table.isEmpty() || table.field(QStringLiteral("C_PED")).isNull()) {
+        m_dm.ui().message(kInvalid, Ui::warningTitle());
+        return false;
+    }
+    return true;
+}
+
+bool RequestSender::writeRequestFile(const QByteArray &bytes)
+{
+    if (RequestFile::write(m_dm, kPedDat, bytes))
+        return true;
+    m_dm.ui().message(QStringLiteral("No se pudo escribir el archivo ped.dat"), Ui::errorTitle());
+    return false;
+}
+
 void RequestSender::EnviarPedido()
 {
     Dataset &ped = *m_dm.ped;
     Ui &ui = m_dm.ui();
-    if (ped.isEditing()) {
-        ui.message(kStillEditing, Ui::warningTitle());
+    if (!readyToSend(ped))
         return;
-    }
-    if (ped.isEmpty() || ped.field(QStringLiteral("C_PED")).isNull()) {
-        ui.message(kInvalid, Ui::warningTitle());
-        return;
-    }
     const QString docs = m_dm.pedDocumentFile();
     const bool hasDocs = !docs.isEmpty() && m_dm.fileExists(docs);
     if (ped.field(QStringLiteral("M_EXCART51")).asBoolean() && !hasDocs) {
@@ -152,10 +168,8 @@ void RequestSender::EnviarPedido()
         return;
     }
 
-    if (!RequestFile::write(m_dm, kPedDat, RequestFile::official(m_dm))) {
-        ui.message(QStringLiteral("No se pudo escribir el archivo ped.dat"), Ui::errorTitle());
+    if (!writeRequestFile(RequestFile::official(m_dm)))
         return;
-    }
     OutgoingMessage message;
     message.attachments = prepareOfficialAttachments();
     message.recipient = m_dm.readSetting(QStringLiteral("x_toreg"));
@@ -186,14 +200,8 @@ void RequestSender::EnviarPedidoP()
 {
     Dataset &pedp = *m_dm.pedp;
     Ui &ui = m_dm.ui();
-    if (pedp.isEditing()) {
-        ui.message(kStillEditing, Ui::warningTitle());
+    if (!readyToSend(pedp))
         return;
-    }
-    if (pedp.isEmpty() || pedp.field(QStringLiteral("C_PED")).isNull()) {
-        ui.message(kInvalid, Ui::warningTitle());
-        return;
-    }
     const QString prints = m_dm.pedpFingerprintFile();
     const bool hasPrints = m_dm.fileExists(prints);
     if (!hasPrints && !m_dm.fileExists(m_dm.pedpCardFile())) {
@@ -234,12 +242,9 @@ void RequestSender::EnviarPedidoP()
                                                            "volver a enviarlo?")))
         return;
 
-    if (!RequestFile::write(
-            m_dm, kPedDat,
-            RequestFile::personal(m_dm, RequestFile::PersonalKind::Request, net::NetworkIdentity::current()))) {
-        ui.message(QStringLiteral("No se pudo escribir el archivo ped.dat"), Ui::errorTitle());
+    if (!writeRequestFile(
+            RequestFile::personal(m_dm, RequestFile::PersonalKind::Request, net::NetworkIdentity::current())))
         return;
-    }
     OutgoingMessage message;
     message.attachments = preparePersonalAttachments();
     message.recipient = m_dm.readSetting(QStringLiteral("x_toregp"));
@@ -254,21 +259,11 @@ void RequestSender::EnviarPedidoP()
 void RequestSender::EnviarCorreccionP()
 {
     Dataset &pedp = *m_dm.pedp;
-    Ui &ui = m_dm.ui();
-    if (pedp.isEditing()) {
-        ui.message(kStillEditing, Ui::warningTitle());
+    if (!readyToSend(pedp))
         return;
-    }
-    if (pedp.isEmpty() || pedp.field(QStringLiteral("C_PED")).isNull()) {
-        ui.message(kInvalid, Ui::warningTitle());
+    if (!writeRequestFile(
+            RequestFile::personal(m_dm, RequestFile::PersonalKind::Correction, net::NetworkIdentity::current())))
         return;
-    }
-    if (!RequestFile::write(
-            m_dm, kPedDat,
-            RequestFile::personal(m_dm, RequestFile::PersonalKind::Correction, net::NetworkIdentity::current()))) {
-        ui.message(QStringLiteral("No se pudo escribir el archivo ped.dat"), Ui::errorTitle());
-        return;
-    }
     OutgoingMessage message;
     message.attachments = QStringList{kPedDat};
     message.recipient = m_dm.readSetting(QStringLiteral("x_toregp"));

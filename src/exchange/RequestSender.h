@@ -37,6 +37,8 @@ public:
     const OutgoingMessage &lastMessage() const { return m_last; }
 
 private:
+    bool readyToSend(store::Dataset &table);
+    bool writeRequestFile(const QByteArray &bytes);
     bool sendAndMark(store::Dataset &table, const OutgoingMessage &message, bool setSentFlag);
     void copyIfExists(const QString &from, const QString &to);
 
