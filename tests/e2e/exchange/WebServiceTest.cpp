@@ -2,11 +2,11 @@
 
 #include "exchange/TSendTAVMessage.h"
 #include "exchange/windows/TFLogEnvio.h"
+#include "support/TestCertificates.h"
 
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QPlainTextEdit>
-#include <QProcess>
 #include <QRegularExpression>
 #include <QXmlStreamReader>
 #include <QXmlStreamWriter>
@@ -182,21 +182,9 @@ TEST_F(WebServiceTest, StandInRefusesBadRequestsWithFaultsAndStoresNothing)
 
 TEST_F(WebServiceTest, HttpsWithTheOfficesOwnCertificateAuthority)
 {
-    const QString d = path("");
-    const auto openssl = [&](const QStringList &args) {
-        QProcess p;
-        p.setWorkingDirectory(d);
-        p.start("openssl", args);
-        return p.waitForFinished(60000) && p.exitCode() == 0;
-    };
-    ASSERT_TRUE(openssl({"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", "ca.key", "-out", "ca.pem",
-                         "-days", "2", "-subj", "/CN=CA de prueba TAV"}));
-    ASSERT_TRUE(openssl(
-        {"req", "-newkey", "rsa:2048", "-nodes", "-keyout", "srv.key", "-out", "srv.csr", "-subj", "/CN=127.0.0.1"}));
-    writeBytes("ext.cnf", "subjectAltName=IP:127.0.0.1\nbasicConstraints=CA:FALSE\n");
-    ASSERT_TRUE(openssl({"x509", "-req", "-in", "srv.csr", "-CA", "ca.pem", "-CAkey", "ca.key", "-CAcreateserial",
-                         "-out", "srv.pem", "-days", "2", "-extfile", "ext.cnf"}));
-    ASSERT_TRUE(sim->start(path("srv.pem"), path("srv.key"))) << sim->error().toStdString();
+    test::TestCertificates certificates;
+    ASSERT_TRUE(certificates.make(path(""))) << certificates.error.toStdString();
+    ASSERT_TRUE(sim->start(certificates.certFile, certificates.keyFile)) << sim->error().toStdString();
     ASSERT_EQ(sim->url().scheme(), "https");
 
     soap::SoapSettings endpoint = transport->endpoint();
@@ -210,9 +198,9 @@ TEST_F(WebServiceTest, HttpsWithTheOfficesOwnCertificateAuthority)
     EXPECT_TRUE(sim->messageFolders().isEmpty());
 
     // With the authority file named in the configuration file it is.
-    writeBytes(
-        "TavReg.INI",
-        QStringLiteral("[TAVService]\r\nURL=%1\r\nCAFile=%2\r\n").arg(sim->url().toString(), path("ca.pem")).toUtf8());
+    writeBytes("TavReg.INI", QStringLiteral("[TAVService]\r\nURL=%1\r\nCAFile=%2\r\n")
+                                 .arg(sim->url().toString(), certificates.caFile)
+                                 .toUtf8());
     endpoint = exchange::TSMime::readEndpoint(path("TavReg.INI"));
     EXPECT_EQ(endpoint.url, sim->url());
     transport->setEndpoint(endpoint);

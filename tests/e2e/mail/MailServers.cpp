@@ -58,7 +58,7 @@ int MailServers::freePort()
     return probe.serverPort();
 }
 
-bool MailServers::start()
+bool MailServers::start(const QString &certFile, const QString &keyFile)
 {
     const QString t = path(QString());
     ::chmod(t.toLocal8Bit().constData(), 0755); // dovecot reads it as nobody
@@ -67,14 +67,15 @@ bool MailServers::start()
     chownTree(path("Maildir"));
     m_pop3Port = freePort();
     m_smtpPort = freePort();
+    const bool tls = !certFile.isEmpty();
+    m_pop3sPort = tls ? freePort() : 0;
     writeText(path("users"), QStringLiteral("%1:{PLAIN}%2:65534:65534::%3\n").arg(user(), password(), t));
     writeText(path("dovecot.conf"), QStringLiteral("base_dir = %1/run\n"
                                                    "state_dir = %1/state\n"
                                                    "log_path = %1/dovecot.log\n"
                                                    "protocols = pop3\n"
                                                    "listen = 127.0.0.1\n"
-                                                   "ssl = no\n"
-                                                   "disable_plaintext_auth = no\n"
+                                                   "%3"
                                                    "auth_mechanisms = plain login\n"
                                                    "auth_failure_delay = 0\n"
                                                    "mail_location = maildir:%1/Maildir\n"
@@ -83,14 +84,25 @@ bool MailServers::start()
                                                    "service anvil {\n  unix_listener anvil-auth-penalty {\n"
                                                    "    mode = 0\n  }\n}\n"
                                                    "service pop3-login {\n  inet_listener pop3 {\n"
-                                                   "    address = 127.0.0.1\n    port = %2\n  }\n}\n")
+                                                   "    address = 127.0.0.1\n    port = %2\n  }\n%4}\n")
                                         .arg(t)
-                                        .arg(m_pop3Port));
+                                        .arg(m_pop3Port)
+                                        .arg(tls ? QStringLiteral("ssl = required\nssl_cert = <%1\nssl_key = <%2\n"
+                                                                  "disable_plaintext_auth = yes\n")
+                                                       .arg(certFile, keyFile)
+                                                 : QStringLiteral("ssl = no\ndisable_plaintext_auth = no\n"),
+                                             tls ? QStringLiteral("  inet_listener pop3s {\n    address = 127.0.0.1\n"
+                                                                  "    port = %1\n    ssl = yes\n  }\n")
+                                                       .arg(m_pop3sPort)
+                                                 : QString()));
     m_dovecot.setProcessChannelMode(QProcess::MergedChannels);
     m_dovecot.start(QStringLiteral("dovecot"), {QStringLiteral("-F"), QStringLiteral("-c"), path("dovecot.conf")});
     m_smtp.setProcessChannelMode(QProcess::MergedChannels);
-    m_smtp.start(QStringLiteral("/usr/bin/python3"), {QStringLiteral(TAV_SOURCE_DIR "/tests/e2e/mail/smtp_server.py"),
-                                                      QString::number(m_smtpPort), path("Maildir")});
+    QStringList smtpArgs{QStringLiteral(TAV_SOURCE_DIR "/tests/e2e/mail/smtp_server.py"), QString::number(m_smtpPort),
+                         path("Maildir")};
+    if (tls)
+        smtpArgs << certFile << keyFile << user() << password();
+    m_smtp.start(QStringLiteral("/usr/bin/python3"), smtpArgs);
     if (!m_dovecot.waitForStarted(5000) || !m_smtp.waitForStarted(5000)) {
         m_error = QStringLiteral("no arrancaron los servidores");
         return false;

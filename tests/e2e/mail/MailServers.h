@@ -20,11 +20,15 @@ public:
     MailServers &operator=(const MailServers &) = delete;
 
     // Starts both servers; false (with the reason in error()) when one did not come up within ten seconds.
-    bool start();
+    // With a certificate and key both speak TLS the way a careful provider sets them up: POP3 offers STARTTLS
+    // on its port and implicit TLS on pop3sPort(), and refuses a login in clear; SMTP requires STARTTLS and
+    // then authentication with the account's user and password.
+    bool start(const QString &certFile = {}, const QString &keyFile = {});
     void stop();
 
     int pop3Port() const { return m_pop3Port; }
     int smtpPort() const { return m_smtpPort; }
+    int pop3sPort() const { return m_pop3sPort; }
     static QString user() { return QStringLiteral("test"); }
     static QString password() { return QStringLiteral("secret"); }
     const QString &error() const { return m_error; }
@@ -44,6 +48,7 @@ private:
     QProcess m_smtp;
     int m_pop3Port = 0;
     int m_smtpPort = 0;
+    int m_pop3sPort = 0;
     QString m_error;
 };
 

@@ -9,6 +9,7 @@
 #include "official/OfficialRules.h"
 #include "platform/mail/MailNames.h"
 #include "platform/text/Cp1252Qt.h"
+#include "support/TestCertificates.h"
 
 #include <QCheckBox>
 #include <QDir>
@@ -152,6 +153,55 @@ TEST_F(MailTest, WrongPasswordAndSilentServers)
     header.Recipients = "central@tav-central.example";
     EXPECT_FALSE(account->SendMail(header, {"x"}, error, {}));
     EXPECT_LT(clock.elapsed(), 8000);
+    EXPECT_TRUE(error.startsWith("Error SendMail: ")) << error.toStdString();
+    EXPECT_TRUE(servers.deliveredFiles().isEmpty());
+}
+
+TEST_F(MailTest, TlsAndAuthentication)
+{
+    test::TestCertificates certificates;
+    ASSERT_TRUE(certificates.make(path(""))) << certificates.error.toStdString();
+    servers.stop();
+    ASSERT_TRUE(servers.start(certificates.certFile, certificates.keyFile)) << servers.error().toStdString();
+    account->pop3Port = servers.pop3Port();
+    account->smtpPort = servers.smtpPort();
+    THeaderMsg header;
+    header.Recipients = "central@tav-central.example";
+    header.Subject = "PEDIDO OFICIAL";
+    QString error;
+    int count = -1;
+
+    // Settings of an office that never chose TLS: the SMTP server refuses, and nothing is sent. (dovecot
+    // counts a loopback connection as secure, so its refusal of a clear login cannot be shown here.)
+    EXPECT_FALSE(account->SendMail(header, {"En claro."}, error, {}));
+    EXPECT_TRUE(error.startsWith("Error SendMail: ")) << error.toStdString();
+
+    // TLS chosen, but the servers' authority is not one the office trusts: nothing goes out in clear.
+    account->smtpSecurity = mail::Security::StartTls;
+    account->smtpAuth = true;
+    account->pop3Security = mail::Security::Implicit;
+    account->pop3Port = servers.pop3sPort();
+    EXPECT_FALSE(account->SendMail(header, {"Sin confianza."}, error, {}));
+    EXPECT_FALSE(account->GetTotMsgInbox(count, error));
+    EXPECT_TRUE(servers.deliveredFiles().isEmpty());
+
+    // With the office's authority file: STARTTLS and login for SMTP, implicit TLS for POP3.
+    account->caFile = certificates.caFile;
+    ASSERT_TRUE(account->SendMail(header, {"Cifrado."}, error, {})) << error.toStdString();
+    ASSERT_TRUE(account->GetTotMsgInbox(count, error)) << error.toStdString();
+    EXPECT_EQ(count, 1);
+    THeaderMsg got;
+    ASSERT_TRUE(account->GetHeadMail(1, got, error)) << error.toStdString();
+    EXPECT_EQ(got.Subject, "PEDIDO OFICIAL");
+    ASSERT_TRUE(account->DeleteMail(1, error)) << error.toStdString();
+
+    // STARTTLS on the POP3 port works as well; a wrong SMTP password is refused.
+    account->pop3Security = mail::Security::StartTls;
+    account->pop3Port = servers.pop3Port();
+    ASSERT_TRUE(account->GetTotMsgInbox(count, error)) << error.toStdString();
+    EXPECT_EQ(count, 0);
+    account->pop3Password = "equivocada";
+    EXPECT_FALSE(account->SendMail(header, {"Clave mala."}, error, {}));
     EXPECT_TRUE(error.startsWith("Error SendMail: ")) << error.toStdString();
     EXPECT_TRUE(servers.deliveredFiles().isEmpty());
 }

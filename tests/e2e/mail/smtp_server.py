@@ -1,14 +1,17 @@
 #!/usr/bin/python3
 """A real SMTP server for the mail tests: aiosmtpd on 127.0.0.1 delivering into a Maildir.
 
-Usage: smtp_server.py PORT MAILDIR
+Usage: smtp_server.py PORT MAILDIR [CERT KEY USER PASSWORD]
+With a certificate it requires STARTTLS, then authentication with USER and PASSWORD.
 Prints "ready" once it accepts connections; ends when its standard input closes or it is terminated.
 """
 import mailbox
 import os
+import ssl
 import sys
 
 from aiosmtpd.controller import Controller
+from aiosmtpd.smtp import AuthResult
 
 
 class Deliver:
@@ -20,14 +23,31 @@ class Deliver:
         return "250 OK"
 
 
+class Account:
+    def __init__(self, user, password):
+        self.user = user.encode()
+        self.password = password.encode()
+
+    def __call__(self, server, session, envelope, mechanism, auth_data):
+        ok = getattr(auth_data, "login", None) == self.user and getattr(auth_data, "password", None) == self.password
+        # handled=False leaves the reply to the server: 235 on success, 535 on a refusal.
+        return AuthResult(success=ok, handled=False)
+
+
 def main():
     port = int(sys.argv[1])
     maildir = sys.argv[2]
+    secure = {}
+    if len(sys.argv) >= 7:
+        context = ssl.create_default_context(ssl.Purpose.CLIENT_AUTH)
+        context.load_cert_chain(sys.argv[3], sys.argv[4])
+        secure = dict(tls_context=context, require_starttls=True, auth_require_tls=True, auth_required=True,
+                      authenticator=Account(sys.argv[5], sys.argv[6]))
     # The mailbox belongs to nobody, as the POP3 server reads it.
     if os.getuid() == 0:
         os.setgid(65534)
         os.setuid(65534)
-    controller = Controller(Deliver(maildir), hostname="127.0.0.1", port=port, enable_SMTPUTF8=False)
+    controller = Controller(Deliver(maildir), hostname="127.0.0.1", port=port, enable_SMTPUTF8=False, **secure)
     controller.start()
     print("ready", flush=True)
     try:
