@@ -3,8 +3,8 @@
 // An office for the store benchmarks: a new office from the installation data with 100,000 official and
 // 100,000 personal requests, in the system's temporary folder.
 
+#include "port/ConsoleUi.h"
 #include "store/OfficeInstaller.h"
-#include "port/Ui.h"
 
 #include "platform/dbf/DbfTable.h"
 #include "platform/os/NoCasePath.h"
@@ -15,18 +15,10 @@
 
 namespace tav::bench {
 
-class QuietUi : public ui::Ui
+// The benchmarks' Ui: silent, refusing every question.
+struct QuietUi : ui::ConsoleUi
 {
-public:
-    Answer message(const QString &, const QString &, Buttons b, Icon) override { return closedAnswer(b); }
-    std::optional<QString> inputBox(const QString &, const QString &, const QString &) override { return {}; }
-    void setStatusText(const QString &) override {}
-    bool isWindowVisible(const QString &) const override { return false; }
-    void beep() override {}
-
-protected:
-    void beginBusy() override {}
-    void endBusy() override {}
+    QuietUi() : ConsoleUi(Output::Silent) {}
 };
 
 constexpr int kRequests = 100000;

@@ -1,6 +1,6 @@
 #include "app/Jobs.h"
 
-#include "app/ConsoleUi.h"
+#include "port/ConsoleUi.h"
 #include "queries/Purge.h"
 #include "store/OfficeInstaller.h"
 #include "store/TableSet.h"
@@ -38,7 +38,7 @@ int initOfficeJob(const std::filesystem::path &officeDir, const std::filesystem:
 
 int reindexJob(const std::filesystem::path &programDir, QTextStream &out)
 {
-    ConsoleUi ui;
+    ui::ConsoleUi ui;
     store::Clock clock;
     store::Tdm dm(programDir, ui, clock);
     int last = -1;
@@ -55,7 +55,7 @@ int reindexJob(const std::filesystem::path &programDir, QTextStream &out)
 
 int purgeJob(const std::filesystem::path &programDir, QTextStream &out)
 {
-    ConsoleUi ui;
+    ui::ConsoleUi ui;
     store::Clock clock;
     store::Tdm dm(programDir, ui, clock);
     try {

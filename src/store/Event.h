@@ -123,6 +123,29 @@ private:
     std::weak_ptr<List> m_list;
 };
 
+// What every event shares: its handler list, binding, and suspending.
+template <typename Handler> class EventBase
+{
+public:
+    EventBase() = default;
+    EventBase(const EventBase &) = delete;
+    EventBase &operator=(const EventBase &) = delete;
+
+    Subscription subscribe(Handler handler)
+    {
+        const auto id = m_list->add(std::move(handler));
+        return Subscription(m_list, id);
+    }
+    bool empty() const { return m_list->empty(); }
+    explicit operator bool() const { return !empty(); }
+    // While the returned object lives the handlers do not run (a job or a test that saves without the rules).
+    Suspension<HandlerList<Handler>> suspend() { return Suspension(m_list); }
+
+protected:
+    ~EventBase() = default;
+    std::shared_ptr<HandlerList<Handler>> m_list = std::make_shared<HandlerList<Handler>>();
+};
+
 } // namespace detail
 
 template <typename Signature> class Event;
@@ -131,69 +154,39 @@ template <typename Signature> class Event;
 // handlers all listen to the same table). Handlers run in the order they were bound; one that throws (a
 // rule's Abort refusing a save) stops the ones after it and the exception reaches the operation, as a
 // single handler's would. A handler unbound while the event runs is not called any more.
-template <typename... Args> class Event<void(Args...)>
+template <typename... Args> class Event<void(Args...)> : public detail::EventBase<std::function<void(Args...)>>
 {
 public:
     using Handler = std::function<void(Args...)>;
 
-    Event() = default;
-    Event(const Event &) = delete;
-    Event &operator=(const Event &) = delete;
-
-    Subscription subscribe(Handler handler)
-    {
-        const auto id = m_list->add(std::move(handler));
-        return Subscription(m_list, id);
-    }
     void operator()(Args... args) const
     {
-        if (m_list->suspended > 0)
+        const auto &list = this->m_list;
+        if (list->suspended > 0)
             return;
-        for (const auto &[id, handler] : m_list->snapshot())
-            if (m_list->contains(id))
+        for (const auto &[id, handler] : list->snapshot())
+            if (list->contains(id))
                 (*handler)(args...);
     }
-    bool empty() const { return m_list->empty(); }
-    explicit operator bool() const { return !empty(); }
-    // While the returned object lives the handlers do not run (a job or a test that saves without the rules).
-    detail::Suspension<detail::HandlerList<Handler>> suspend() { return detail::Suspension(m_list); }
-
-private:
-    std::shared_ptr<detail::HandlerList<Handler>> m_list = std::make_shared<detail::HandlerList<Handler>>();
 };
 
 // A condition several owners add to (a record filter): it holds when every bound handler says so, and when
 // none is bound.
-template <typename... Args> class Event<bool(Args...)>
+template <typename... Args> class Event<bool(Args...)> : public detail::EventBase<std::function<bool(Args...)>>
 {
 public:
     using Handler = std::function<bool(Args...)>;
 
-    Event() = default;
-    Event(const Event &) = delete;
-    Event &operator=(const Event &) = delete;
-
-    Subscription subscribe(Handler handler)
-    {
-        const auto id = m_list->add(std::move(handler));
-        return Subscription(m_list, id);
-    }
     bool operator()(Args... args) const
     {
-        if (m_list->suspended > 0)
+        const auto &list = this->m_list;
+        if (list->suspended > 0)
             return true;
-        for (const auto &[id, handler] : m_list->snapshot())
-            if (m_list->contains(id) && !(*handler)(args...))
+        for (const auto &[id, handler] : list->snapshot())
+            if (list->contains(id) && !(*handler)(args...))
                 return false;
         return true;
     }
-    bool empty() const { return m_list->empty(); }
-    explicit operator bool() const { return !empty(); }
-    // While the returned object lives the handlers do not run (a job or a test that saves without the rules).
-    detail::Suspension<detail::HandlerList<Handler>> suspend() { return detail::Suspension(m_list); }
-
-private:
-    std::shared_ptr<detail::HandlerList<Handler>> m_list = std::make_shared<detail::HandlerList<Handler>>();
 };
 
 } // namespace tav::store

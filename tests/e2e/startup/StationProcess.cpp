@@ -7,6 +7,7 @@
 // Exit 0 after the saves; 3 when the start would not let the program work; 4 when a save was refused.
 
 #include "official/OfficialRules.h"
+#include "port/ConsoleUi.h"
 #include "store/Tdm.h"
 
 #include <QCoreApplication>
@@ -14,34 +15,12 @@
 #include <cstdlib>
 #include <iostream>
 
-namespace {
-
-class StderrUi : public tav::ui::Ui
-{
-public:
-    Answer message(const QString &text, const QString &title, Buttons b, Icon) override
-    {
-        std::cerr << title.toStdString() << ": " << displayText(text).toStdString() << std::endl;
-        return closedAnswer(b);
-    }
-    std::optional<QString> inputBox(const QString &, const QString &, const QString &) override { return {}; }
-    void setStatusText(const QString &) override {}
-    bool isWindowVisible(const QString &) const override { return false; }
-    void beep() override {}
-
-protected:
-    void beginBusy() override {}
-    void endBusy() override {}
-};
-
-} // namespace
-
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
     if (argc < 3)
         return 2;
-    StderrUi ui;
+    tav::ui::ConsoleUi ui;
     tav::store::Clock clock;
     try {
         tav::store::Tdm dm(argv[1], ui, clock);

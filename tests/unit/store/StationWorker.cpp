@@ -2,6 +2,7 @@
 // organisations (each drawing its number) and draws request numbers, printing every number it got.
 
 #include "official/OfficialRules.h"
+#include "port/ConsoleUi.h"
 #include "store/Tdm.h"
 
 #include <QCoreApplication>
@@ -9,34 +10,12 @@
 #include <cstdio>
 #include <iostream>
 
-namespace {
-
-class QuietUi : public tav::ui::Ui
-{
-public:
-    Answer message(const QString &text, const QString &, Buttons b, Icon) override
-    {
-        std::cerr << text.toStdString() << "\n";
-        return closedAnswer(b);
-    }
-    std::optional<QString> inputBox(const QString &, const QString &, const QString &) override { return {}; }
-    void setStatusText(const QString &) override {}
-    bool isWindowVisible(const QString &) const override { return false; }
-    void beep() override {}
-
-protected:
-    void beginBusy() override {}
-    void endBusy() override {}
-};
-
-} // namespace
-
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
     if (argc < 3)
         return 2;
-    QuietUi ui;
+    tav::ui::ConsoleUi ui;
     tav::store::Clock clock;
     try {
         tav::store::Tdm dm(argv[1], ui, clock);
