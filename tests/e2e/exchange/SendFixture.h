@@ -1,11 +1,10 @@
 #pragma once
 
-#include "unit/store/OfficeFixture.h"
+#include "unit/official/CourtOfficeFixture.h"
 
 #include "exchange/RequestSender.h"
 #include "exchange/SendLog.h"
 #include "exchange/TSMime.h"
-#include "official/OfficialRules.h"
 #include "platform/imaging/ImageFile.h"
 #include "support/CentralSimProcess.h"
 #include "unit/imaging/TestImages.h"
@@ -20,23 +19,12 @@
 namespace tav::test {
 
 // An office with one official request, its transport pointed at a stand-in central office started for the test.
-class SendFixture : public OfficeFixture
+class SendFixture : public CourtOfficeFixture
 {
 protected:
     void SetUp() override
     {
-        OfficeFixture::SetUp();
-        startDm();
-        rules = std::make_unique<official::OfficialRules>(*dm);
-        dm->programVersion = "2.32";
-        dm->postConfirmed = true;
-        dm->org->insert();
-        dm->org->field("X_ORG").setValue("JUZGADO FEDERAL 1");
-        dm->org->field("X_DOM").setValue("AV. SIEMPREVIVA 742");
-        dm->org->field("X_LOC").setValue("CORDOBA");
-        dm->org->field("C_PROV").setValue(4);
-        dm->org->field("C_CODPOS").setValue(5000);
-        ASSERT_TRUE(dm->org->post());
+        CourtOfficeFixture::SetUp();
         transport = std::make_unique<exchange::TSMime>(*dm, log);
         sender = std::make_unique<exchange::RequestSender>(
             *dm, [this](const exchange::OutgoingMessage &m) { return transport->Send(m); });
@@ -50,7 +38,7 @@ protected:
         }
         transport.reset();
         sim.reset();
-        OfficeFixture::TearDown();
+        CourtOfficeFixture::TearDown();
     }
 
     QString path(const QString &name) const { return QDir(QString::fromStdString(dir.path().string())).filePath(name); }
@@ -124,7 +112,6 @@ protected:
     }
 
     exchange::SendLog log;
-    std::unique_ptr<official::OfficialRules> rules;
     std::unique_ptr<exchange::TSMime> transport;
     std::unique_ptr<exchange::RequestSender> sender;
     std::unique_ptr<CentralSimProcess> sim;

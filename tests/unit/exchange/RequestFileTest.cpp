@@ -1,8 +1,7 @@
-#include "unit/store/OfficeFixture.h"
+#include "unit/official/CourtOfficeFixture.h"
 
 #include "exchange/RequestFile.h"
 #include "exchange/RequestSender.h"
-#include "official/OfficialRules.h"
 #include "platform/net/NetworkIdentity.h"
 
 #include <QFile>
@@ -20,24 +19,10 @@ QByteArray crlf(const QString &lines)
     return text.toLatin1(); // every expected character is in Latin-1, which Windows-1252 shares here
 }
 
-class RequestFileTest : public test::OfficeFixture
+class RequestFileTest : public test::CourtOfficeFixture
 {
 protected:
-    void SetUp() override
-    {
-        OfficeFixture::SetUp();
-        startDm();
-        rules = std::make_unique<official::OfficialRules>(*dm);
-        dm->programVersion = "2.32";
-        dm->postConfirmed = true;
-        dm->org->insert();
-        dm->org->field("X_ORG").setValue("JUZGADO FEDERAL 1");
-        dm->org->field("X_DOM").setValue("AV. SIEMPREVIVA 742");
-        dm->org->field("X_LOC").setValue("CORDOBA");
-        dm->org->field("C_PROV").setValue(4);
-        dm->org->field("C_CODPOS").setValue(5000);
-        ASSERT_TRUE(dm->org->post());
-    }
+    void SetUp() override { CourtOfficeFixture::SetUp(); }
 
     void enterRequest(int organisation)
     {
@@ -97,8 +82,6 @@ protected:
                               "c_sufijo=\nx_email=\nm_exc_art51=False\nm_tomada_vaz=True\n")
             .arg(organisation);
     }
-
-    std::unique_ptr<official::OfficialRules> rules;
 };
 
 TEST_F(RequestFileTest, OfficialRequestWithAliasesIsWrittenByteForByte)

@@ -1,6 +1,5 @@
-#include "unit/store/OfficeFixture.h"
+#include "unit/official/CourtOfficeFixture.h"
 
-#include "official/OfficialRules.h"
 #include "platform/imaging/ImageFile.h"
 #include "unit/imaging/TestImages.h"
 
@@ -12,23 +11,12 @@ using ui::Ui;
 
 namespace {
 
-class OfficialRulesTest : public test::OfficeFixture
+class OfficialRulesTest : public test::CourtOfficeFixture
 {
 protected:
     void SetUp() override
     {
-        OfficeFixture::SetUp();
-        startDm();
-        rules = std::make_unique<official::OfficialRules>(*dm);
-        dm->programVersion = "2.32";
-        dm->postConfirmed = true;
-        dm->org->insert();
-        dm->org->field("X_ORG").setValue("JUZGADO FEDERAL 1");
-        dm->org->field("X_DOM").setValue("AV. SIEMPREVIVA 742");
-        dm->org->field("X_LOC").setValue("CORDOBA");
-        dm->org->field("C_PROV").setValue(4);
-        dm->org->field("C_CODPOS").setValue(5000);
-        EXPECT_TRUE(dm->org->post());
+        CourtOfficeFixture::SetUp();
         ui.clearRecord();
     }
 
@@ -63,8 +51,6 @@ protected:
                                              imaging::Encoding::tiffGrayJpegMedium(), &error))
             << error.toStdString();
     }
-
-    std::unique_ptr<official::OfficialRules> rules;
 };
 
 } // namespace
