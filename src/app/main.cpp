@@ -5,6 +5,7 @@
 #include "app/Jobs.h"
 #include "app/Screenshots.h"
 #include "capture/ImageChecks.h"
+#include "platform/os/StationScratch.h"
 #include "shell/windows/FMenu.h"
 
 #include "platform/instance/SingleInstance.h"
@@ -120,7 +121,10 @@ int main(int argc, char **argv)
             usage(out);
             return 2;
         }
-        return tav::app::screenshotsJob(programDir, jobArg.toStdString(), out);
+        const int rc = tav::app::screenshotsJob(programDir, jobArg.toStdString(), out);
+        // The windows photographed leave their scratch folder behind, as a station does when it ends.
+        tav::os::StationScratch::remove(QString::fromStdString(programDir.string()));
+        return rc;
     }
 
     if (!tav::os::findFileNoCase(programDir, "PED.DBF")) {
