@@ -8,7 +8,7 @@ PACKAGES=(
   qt6-base-dev qt6-base-dev-tools qt6-httpserver-dev qt6-websockets-dev libqt6sql6-sqlite
   libtiff-dev libjpeg-dev libzip-dev libsane-dev sane-utils libzint-dev libleptonica-dev libpng-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  poppler-utils fonts-dejavu-core fonts-liberation xauth xvfb
+  poppler-utils zbar-tools fonts-dejavu-core fonts-liberation xauth xvfb
   xdotool
   python3-dbfread hyperfine qt6-translations-l10n
   libvmime-dev dovecot-core dovecot-pop3d python3-aiosmtpd openssl

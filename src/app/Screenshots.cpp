@@ -14,6 +14,10 @@
 #include "official/windows/TFped.h"
 #include "platform/imaging/ImageFile.h"
 #include "queries/windows/ProgressWindow.h"
+#include "reports/TrpCompr.h"
+#include "reports/TrpContesPriv.h"
+#include "reports/TrpFicha.h"
+#include "reports/TrpOficio.h"
 #include "reports/windows/TFListado.h"
 #include "shell/Session.h"
 #include "shell/windows/AboutBox.h"
@@ -56,6 +60,103 @@ bool save(QWidget &w, const std::filesystem::path &outDir, const QString &name, 
     w.resize(opened);
     w.hide();
     return ok;
+}
+
+// Every page of a printed report as "<name>.png" (150 dpi, the whole sheet) and the report as "<name>.pdf".
+bool saveReport(reports::Report &report, const std::filesystem::path &outDir, const QString &name, QTextStream &out)
+{
+    const QString base = QString::fromStdString((outDir / name.toStdString()).string());
+    bool ok = report.writePdf(base + QStringLiteral(".pdf"));
+    for (int page = 0; page < report.pageCount(); ++page) {
+        const QString file = base + (page ? QStringLiteral("-%1.png").arg(page + 1) : QStringLiteral(".png"));
+        const bool saved = report.renderPage(page, 150).save(file);
+        out << (saved ? "  " : "  ERROR ") << file << Qt::endl;
+        ok = ok && saved;
+    }
+    return ok;
+}
+
+// The four request reports filled with a sample request.
+int saveReports(const QString &programDir, const std::filesystem::path &outDir, QTextStream &out)
+{
+    int failures = 0;
+    reports::OficioData oficio;
+    oficio.place = QStringLiteral("CAPITAL FEDERAL");
+    oficio.date = QDate(2026, 12, 10);
+    oficio.organisation = QStringLiteral("JUZGADO FEDERAL EN LO CRIMINAL Nº 3");
+    oficio.secretariat = QStringLiteral("SECRETARIA 5");
+    oficio.street = QStringLiteral("COMODORO PY 2002");
+    oficio.locality = QStringLiteral("CAPITAL FEDERAL");
+    oficio.province = QStringLiteral("CAPITAL FEDERAL");
+    oficio.offence = QStringLiteral("ROBO");
+    oficio.caseNumber = QStringLiteral("4512/2026");
+    oficio.surnames = QStringLiteral("GOMEZ PAZ o  LOPEZ");
+    oficio.names = QStringLiteral("JUAN CARLOS o  JUAN");
+    oficio.sex = QStringLiteral("MASCULINO");
+    oficio.birthDate = QStringLiteral("04/03/1980");
+    oficio.nationality = QStringLiteral("ARGENTINA");
+    oficio.document = QStringLiteral("20123456");
+    oficio.fatherNames = QStringLiteral("PEDRO");
+    oficio.motherSurnames = QStringLiteral("RUIZ");
+    oficio.motherNames = QStringLiteral("ANA");
+    reports::TrpOficio letter(oficio);
+    failures += !saveReport(letter, outDir, QStringLiteral("TrpOficio"), out);
+
+    reports::ComprData compr;
+    compr.request = QStringLiteral("1234");
+    compr.office = QStringLiteral("5");
+    compr.surnames = QStringLiteral("GOMEZ PAZ");
+    compr.names = QStringLiteral("JUAN CARLOS");
+    compr.sex = QStringLiteral("MASCULINO");
+    compr.nationality = QStringLiteral("ARGENTINA");
+    compr.birthDate = QStringLiteral("04/03/1980");
+    compr.documentType = QStringLiteral("DOCUMENTO UNICO");
+    compr.document = QStringLiteral("20123456");
+    compr.issuer = QStringLiteral("REGISTRO NACIONAL DE LAS PERSONAS");
+    compr.fatherNames = QStringLiteral("PEDRO LUIS");
+    compr.motherSurnames = QStringLiteral("RUIZ SOSA");
+    compr.motherNames = QStringLiteral("ANA MARIA");
+    compr.procedure = QStringLiteral("URGENTE");
+    compr.startDate = QStringLiteral("09/12/2026");
+    compr.payment = QStringLiteral("0012345678901234");
+    compr.securityCode = QStringLiteral("A1B2C3D4E5");
+    compr.certificateUrl = QStringLiteral("certificados.tav-central.example");
+    reports::TrpCompr receipt(compr);
+    failures += !saveReport(receipt, outDir, QStringLiteral("TrpCompr"), out);
+
+    reports::ContesPrivData contes;
+    contes.printed = QDate(2026, 12, 10);
+    contes.request = QStringLiteral("1234");
+    contes.fileNumber = QStringLiteral("99001");
+    contes.surnames = compr.surnames;
+    contes.names = compr.names;
+    contes.certificate = QStringLiteral("RR123456789AR");
+    contes.remarks = QStringLiteral("RETIRAR EN CORREO CENTRAL");
+    contes.result = QStringLiteral("SIN ANTECEDENTES");
+    reports::TrpContesPriv answer(contes);
+    failures += !saveReport(answer, outDir, QStringLiteral("TrpContesPriv"), out);
+
+    // A ten-finger card drawn for the sheet.
+    const QString card = QDir(programDir).filePath(QStringLiteral("1234_5.bmp"));
+    QImage image(2480, 1299, QImage::Format_Grayscale8);
+    image.fill(235);
+    {
+        QPainter p(&image);
+        p.setPen(QPen(Qt::black, 6));
+        for (int i = 0; i < 10; ++i)
+            p.drawRect(60 + (i % 5) * 480, 80 + (i / 5) * 600, 420, 520);
+    }
+    image.save(card, "BMP");
+    reports::TrpFicha sheet;
+    QString error;
+    if (sheet.set({card, reports::FichaData::captionOf(QStringLiteral("1234"), QStringLiteral("5"))}, &error)) {
+        failures += !saveReport(sheet, outDir, QStringLiteral("TrpFicha"), out);
+    } else {
+        out << "  ERROR " << error << Qt::endl;
+        ++failures;
+    }
+    QFile::remove(card);
+    return failures;
 }
 
 } // namespace
@@ -180,6 +281,7 @@ int screenshotsJob(const std::filesystem::path &programDir, const std::filesyste
         QFile::remove(card);
         QFile::remove(docu);
     }
+    failures += saveReports(QString::fromStdString(programDir.string()), outDir, out);
     return failures == 0 ? 0 : 1;
 }
 

@@ -1,5 +1,7 @@
 #include "reports/ReportFrame.h"
 
+#include "reports/Code39.h"
+
 #include <QFontMetricsF>
 #include <QPageLayout>
 #include <QPainterPath>
@@ -39,6 +41,15 @@ void ReportPainter::text(const QRectF &mm, const QString &text, const TextStyle 
     m_painter.restore();
 }
 
+void ReportPainter::textOnBaseline(double x, double baseline, const QString &text, const TextStyle &style)
+{
+    m_painter.save();
+    m_painter.setFont(font(style));
+    m_painter.setPen(Qt::black);
+    m_painter.drawText(QPointF(x * m_dpm, baseline * m_dpm), text);
+    m_painter.restore();
+}
+
 double ReportPainter::textWidth(const QString &text, const TextStyle &style)
 {
     return QFontMetricsF(font(style), m_painter.device()).horizontalAdvance(text) / m_dpm;
@@ -52,10 +63,10 @@ double ReportPainter::textHeight(const QString &text, double widthMm, const Text
     return bounds.height() / m_dpm;
 }
 
-void ReportPainter::box(const QRectF &mm, double penPoints)
+void ReportPainter::box(const QRectF &mm, double penPoints, Qt::PenStyle style)
 {
     m_painter.save();
-    m_painter.setPen(QPen(Qt::black, penPoints * 25.4 / 72.0 * m_dpm));
+    m_painter.setPen(QPen(Qt::black, penPoints * 25.4 / 72.0 * m_dpm, style));
     m_painter.setBrush(Qt::NoBrush);
     m_painter.drawRect(toDevice(mm));
     m_painter.restore();
@@ -86,6 +97,24 @@ void ReportPainter::image(const QRectF &mm, const QImage &image, bool keepAspect
     m_painter.drawImage(target, image);
 }
 
+double ReportPainter::code39(const QRectF &mm, const QString &text, double moduleMm, bool centred)
+{
+    const Code39 code = Code39::encode(text);
+    if (!code.isValid())
+        return 0;
+    const double width = code.width * moduleMm;
+    const double left = centred ? mm.x() + (mm.width() - width) / 2 : mm.x();
+    for (const Code39::Bar &bar : code.bars)
+        m_painter.fillRect(toDevice(QRectF(left + bar.x * moduleMm, mm.y(), bar.width * moduleMm, mm.height())),
+                           Qt::black);
+    return width;
+}
+
+QPageLayout Report::pageLayout() const
+{
+    return QPageLayout(QPageSize(QPageSize::A4), orientation(), QMarginsF(10, 10, 10, 10), QPageLayout::Millimeter);
+}
+
 void Report::paintAll(QPagedPaintDevice &device, QPainter &painter)
 {
     const double dpm = device.logicalDpiX() / 25.4;
@@ -99,17 +128,36 @@ void Report::paintAll(QPagedPaintDevice &device, QPainter &painter)
 
 bool Report::writePdf(const QString &path)
 {
+    if (pageCount() < 1)
+        return false; // nothing to print: no empty sheet either
     QPdfWriter pdf(path);
     pdf.setResolution(300);
     pdf.setTitle(title());
     pdf.setCreator(QStringLiteral("TAV Regional"));
-    pdf.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF(10, 10, 10, 10),
-                                  QPageLayout::Millimeter));
+    pdf.setPageLayout(pageLayout());
     QPainter painter;
     if (!painter.begin(&pdf))
         return false;
     paintAll(pdf, painter);
     return painter.end();
+}
+
+QImage Report::renderPage(int page, double dpi)
+{
+    const QPageLayout layout = pageLayout();
+    const QSizeF sheet = layout.fullRect(QPageLayout::Millimeter).size();
+    const double dpm = dpi / 25.4;
+    QImage img(qRound(sheet.width() * dpm), qRound(sheet.height() * dpm), QImage::Format_RGB32);
+    img.setDotsPerMeterX(qRound(dpm * 1000));
+    img.setDotsPerMeterY(qRound(dpm * 1000));
+    img.fill(Qt::white);
+    QPainter painter(&img);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.translate(10 * dpm, 10 * dpm);
+    ReportPainter rp(painter, dpm);
+    render(rp, page);
+    painter.end();
+    return img;
 }
 
 QImage reportEmblem()
