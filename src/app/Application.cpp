@@ -187,6 +187,7 @@ void Application::createExchange()
     m_stateLists = std::make_unique<queries::CentralStatusLists>(*m_dm);
     m_replies = std::make_unique<exchange::ReplyHandlers>(*m_dm, *m_activity, *m_stateLists);
     m_replies->printImage = exchange::answerPrinter(m_menu.get());
+    m_replies->printPersonalAnswer = exchange::personalAnswerPrinter(*m_dm);
 }
 
 void Application::sendFrom(QWidget *window, const std::function<void()> &send)

@@ -41,8 +41,8 @@ public:
     // Prints every page of an image file (the answer image); the windows layer sets it to the image-printing
     // window. Called only when automatic printing is on.
     std::function<void(const QString &path)> printImage;
-    // Prints the answer letter of a personal request (the dataset is on the request); unset while that
-    // report does not exist.
+    // Prints the answer letter of a personal request (the dataset is on the request); called only when the
+    // setting "m_impconfp" is "S". The windows layer sets it to the answer letter's printing.
     std::function<void(store::Dataset &pedp)> printPersonalAnswer;
 
     // Outlook mode names the reply files after the answer counter; POP3 mode uses the bare names.

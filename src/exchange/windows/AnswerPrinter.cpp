@@ -1,6 +1,8 @@
 #include "exchange/windows/AnswerPrinter.h"
 
 #include "capture/windows/TFImgPrn.h"
+#include "reports/TrpContesPriv.h"
+#include "reports/windows/ReportPrinting.h"
 
 #include <QPointer>
 #include <QPrinter>
@@ -19,6 +21,18 @@ std::function<void(const QString &path)> answerPrinter(QWidget *parent, std::fun
         const int pages = window.printFile(path, printer);
         if (printed)
             printed(path, pages);
+    };
+}
+
+std::function<void(store::Dataset &pedp)> personalAnswerPrinter(store::Tdm &dm,
+                                                                std::function<void(QPrinter &)> preparePrinter)
+{
+    return [&dm, preparePrinter = std::move(preparePrinter)](store::Dataset &pedp) {
+        reports::TrpContesPriv letter(reports::ContesPrivData::fromDataset(dm, pedp));
+        QPrinter printer(QPrinter::HighResolution);
+        if (preparePrinter)
+            preparePrinter(printer);
+        reports::printReport(letter, printer);
     };
 }
 

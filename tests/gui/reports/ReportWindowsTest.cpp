@@ -13,7 +13,10 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPrinter>
+#include <QProcess>
 #include <QPushButton>
+#include <QRegularExpression>
+#include <QStandardPaths>
 #include <QTest>
 
 using namespace tav;
@@ -206,6 +209,57 @@ TEST_F(ReportWindowsTest, AnswerIsPrintedThroughTheImagePrintingWindow)
     ASSERT_TRUE(QFile::copy(path("c5.7"), path("resp.tif")));
     EXPECT_TRUE(handlers.ProcesarContestacionOficial());
     EXPECT_EQ(printedFiles.size(), 1);
+}
+
+// A personal answer sent by registered mail prints its answer letter when "m_impconfp" is "S" (here into a
+// PDF file), read from the request as the reply left it; with the setting off nothing is printed.
+TEST_F(ReportWindowsTest, PersonalAnswerLetterIsPrintedWhenTheSettingSaysSo)
+{
+    store::Dataset &pedp = *dm->pedp;
+    pedp.insert();
+    pedp["C_PED"].setValue(3);
+    pedp["C_REG"].setValue(7);
+    pedp["C_EST"].setValue("T");
+    pedp["X_APE1"].setValue("GOMEZ");
+    pedp["X_NOM1"].setValue("ANA");
+    ASSERT_TRUE(pedp.post());
+    auto reply = [&](const char *nExpe) {
+        QFile dat(path("resp.dat"));
+        ASSERT_TRUE(dat.open(QIODevice::WriteOnly));
+        dat.write(QByteArray("[DATA]\r\nc_ped=3\r\nc_reg=7\r\nn_expe=") + nExpe +
+                  "\r\nc_est=C\r\nn_cert=RR9\r\nx_obs=POR CORREO\r\nc_res=N\r\n");
+    };
+
+    reports::ActivityReport report(path("logp.txt"));
+    queries::CentralStatusLists lists(*dm);
+    exchange::ReplyHandlers handlers(*dm, report, lists);
+    int prints = 0;
+    handlers.printPersonalAnswer = exchange::personalAnswerPrinter(*dm, [&](QPrinter &printer) {
+        ++prints;
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(path("carta.pdf"));
+    });
+    dm->printConfirmationOfPersonal = false;
+    reply("81");
+    EXPECT_TRUE(handlers.ProcesarContestacionPersonal());
+    EXPECT_EQ(prints, 0);
+    EXPECT_FALSE(QFile::exists(path("carta.pdf")));
+
+    dm->printConfirmationOfPersonal = true;
+    reply("82");
+    EXPECT_TRUE(handlers.ProcesarContestacionPersonal());
+    EXPECT_EQ(prints, 1);
+    ASSERT_TRUE(QFile::exists(path("carta.pdf")));
+    if (QStandardPaths::findExecutable("pdftotext").isEmpty())
+        GTEST_SKIP() << "pdftotext (poppler-utils) is not installed";
+    QProcess text;
+    text.start("pdftotext", {"-layout", path("carta.pdf"), "-"});
+    ASSERT_TRUE(text.waitForFinished(20000));
+    const QString letter = QString::fromUtf8(text.readAllStandardOutput());
+    for (const char *expected :
+         {"Contestación de Pedido Personal", "GOMEZ", "ANA", "RR9", "POR CORREO", "SIN ANTECEDENTES", "10/12/2026"})
+        EXPECT_TRUE(letter.contains(QString::fromUtf8(expected))) << expected << "\n" << letter.toStdString();
+    EXPECT_TRUE(letter.contains(QRegularExpression("Número de Expediente +82"))) << letter.toStdString();
 }
 
 } // namespace
