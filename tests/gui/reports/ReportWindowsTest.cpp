@@ -3,6 +3,9 @@
 #include "queries/CentralStatusLists.h"
 #include "reports/ActivityReport.h"
 #include "reports/MonthlyReport.h"
+#include "reports/TrpCompr.h"
+#include "reports/TrpFicha.h"
+#include "reports/windows/ReportPrinting.h"
 #include "reports/windows/TFInfMensual.h"
 #include "reports/windows/TFreporte.h"
 
@@ -260,6 +263,62 @@ TEST_F(ReportWindowsTest, PersonalAnswerLetterIsPrintedWhenTheSettingSaysSo)
          {"Contestación de Pedido Personal", "GOMEZ", "ANA", "RR9", "POR CORREO", "SIN ANTECEDENTES", "10/12/2026"})
         EXPECT_TRUE(letter.contains(QString::fromUtf8(expected))) << expected << "\n" << letter.toStdString();
     EXPECT_TRUE(letter.contains(QRegularExpression("Número de Expediente +82"))) << letter.toStdString();
+}
+
+// Printing goes to the printer in the report's own orientation: the receipt (with its progress window)
+// portrait, the card sheet landscape; an empty receipt sends nothing to the printer.
+TEST_F(ReportWindowsTest, ReportsReachThePrinterInTheirOrientation)
+{
+    if (QStandardPaths::findExecutable("pdfinfo").isEmpty())
+        GTEST_SKIP() << "pdfinfo (poppler-utils) is not installed";
+    auto toPdf = [&](QPrinter &printer, const char *name) {
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(path(name));
+    };
+    auto landscape = [&](const char *name) {
+        QProcess info;
+        info.start("pdfinfo", {path(name)});
+        EXPECT_TRUE(info.waitForFinished(20000));
+        const auto m = QRegularExpression("Page size: +([0-9.]+) x ([0-9.]+)")
+                           .match(QString::fromUtf8(info.readAllStandardOutput()));
+        EXPECT_TRUE(m.hasMatch()) << name;
+        return m.captured(1).toDouble() > m.captured(2).toDouble();
+    };
+
+    reports::ComprData data;
+    data.request = "1234";
+    data.office = "5";
+    data.securityCode = "A1B2C3D4E5";
+    reports::TrpCompr receipt(data);
+    {
+        QPrinter printer(QPrinter::HighResolution);
+        toPdf(printer, "compr.pdf");
+        EXPECT_TRUE(reports::printReportWithProgress(receipt, printer, nullptr));
+    }
+    ASSERT_TRUE(QFile::exists(path("compr.pdf")));
+    EXPECT_FALSE(landscape("compr.pdf"));
+
+    reports::TrpCompr empty{reports::ComprData{}};
+    {
+        QPrinter printer(QPrinter::HighResolution);
+        toPdf(printer, "vacio.pdf");
+        EXPECT_TRUE(reports::printReportWithProgress(empty, printer, nullptr));
+        reports::printReport(empty, printer);
+    }
+    EXPECT_FALSE(QFile::exists(path("vacio.pdf")));
+
+    QImage card(600, 300, QImage::Format_Grayscale8);
+    card.fill(90);
+    ASSERT_TRUE(card.save(path("1234_5.bmp"), "BMP"));
+    reports::TrpFicha sheet;
+    ASSERT_TRUE(sheet.set({path("1234_5.bmp"), "Ped:1234 Reg:5"}));
+    {
+        QPrinter printer(QPrinter::HighResolution);
+        toPdf(printer, "ficha.pdf");
+        reports::printReport(sheet, printer);
+    }
+    ASSERT_TRUE(QFile::exists(path("ficha.pdf")));
+    EXPECT_TRUE(landscape("ficha.pdf"));
 }
 
 } // namespace
