@@ -136,8 +136,8 @@ int saveReports(const QString &programDir, const std::filesystem::path &outDir, 
     reports::TrpContesPriv answer(contes);
     failures += !saveReport(answer, outDir, QStringLiteral("TrpContesPriv"), out);
 
-    // A ten-finger card drawn for the sheet.
-    const QString card = QDir(programDir).filePath(QStringLiteral("1234_5.bmp"));
+    // A ten-finger card drawn for the sheet (under a name no request's composed card can have).
+    const QString card = QDir(programDir).filePath(QStringLiteral("muestra-ficha-completa.bmp"));
     QImage image(2480, 1299, QImage::Format_Grayscale8);
     image.fill(235);
     {
