@@ -14,6 +14,7 @@
 #include <QMetaObject>
 #include <QThread>
 
+#include <algorithm>
 #include <exception>
 
 namespace tav::exchange {
@@ -204,6 +205,69 @@ bool TdmMail::pop3Connected() const
     return m_pop3->isConnected();
 }
 
+void TdmMail::DisconnectPOP3()
+{
+    m_pop3->drop();
+}
+
+QByteArray TdmMail::retrieveShown(int n)
+{
+    QByteArray raw;
+    auto *self = this;
+    runBlocking([&] { pop3MessageSize = m_pop3->size(n); });
+    const qint64 total = pop3MessageSize;
+    if (total > 0)
+        emit transferBegin(QStringLiteral("Recibiendo Mensaje..."));
+    struct End
+    {
+        TdmMail *mail;
+        bool shown;
+        ~End()
+        {
+            if (shown)
+                emit mail->transferEnd();
+        }
+    } end{this, total > 0};
+    runBlocking([&] {
+        raw = m_pop3->retrieve(n, [self, total](qint64 read, qint64) {
+            if (total > 0)
+                QMetaObject::invokeMethod(
+                    self,
+                    [self, p = int(std::min<qint64>(read * 100 / total, 100))] { emit self->transferProgress(p); },
+                    Qt::QueuedConnection);
+        });
+    });
+    return raw;
+}
+
+void TdmMail::sendShown(const mail::ServerSettings &server, const QString &from, const QStringList &recipients,
+                        const QByteArray &raw)
+{
+    const qint64 total = smtpMessageSize;
+    if (total > 0)
+        emit transferBegin(QStringLiteral("Enviando Mensaje.."));
+    struct End
+    {
+        TdmMail *mail;
+        bool shown;
+        ~End()
+        {
+            if (shown)
+                emit mail->transferEnd();
+        }
+    } end{this, total > 0};
+    auto *self = this;
+    runBlocking([&] {
+        mail::smtpSend(server, from, recipients, raw, [self, total](qint64 sent, qint64) {
+            if (total > 0)
+                QMetaObject::invokeMethod(
+                    self,
+                    [self, p = int(std::min<qint64>(sent * 100 / total, 100))] { emit self->transferProgress(p); },
+                    Qt::QueuedConnection);
+        });
+    });
+}
+
 bool TdmMail::ConnectPOP3(QString &error)
 {
     error.clear();
@@ -335,11 +399,7 @@ bool TdmMail::ForwardMail(int n, const QString &address, QString &error)
     error.clear();
     try {
         BusyGuard busy(m_busy);
-        QByteArray raw;
-        runBlocking([&] {
-            pop3MessageSize = m_pop3->size(n);
-            raw = m_pop3->retrieve(n);
-        });
+        const QByteArray raw = retrieveShown(n);
         if (raw.isEmpty())
             throw mail::MailError(("Error ForwardMail:" + QString::number(n)).toStdString());
         QString sender;
@@ -347,7 +407,7 @@ bool TdmMail::ForwardMail(int n, const QString &address, QString &error)
             mail::redirectMessage(raw, QStringLiteral(" (REENVIO TAV REGIONAL)"), address, &sender);
         smtpMessageSize = forwarded.size();
         const mail::ServerSettings server = smtpServer();
-        runBlocking([&] { mail::smtpSend(server, sender.isEmpty() ? userEmail : sender, {address}, forwarded); });
+        sendShown(server, sender.isEmpty() ? userEmail : sender, {address}, forwarded);
         return true;
     } catch (const mail::MailError &e) {
         error = QStringLiteral("Error ForwardMail: ") + e.text();
@@ -379,20 +439,9 @@ bool TdmMail::SendMail(const THeaderMsg &header, const QStringList &bodyLines, Q
         smtpMessageSize = raw.size();
         const mail::ServerSettings server = smtpServer();
         QStringList recipients = m.recipients + m.cc + m.bcc;
-        emit transferBegin(QStringLiteral("Enviando Mensaje.."));
-        auto *self = this;
-        runBlocking([&] {
-            mail::smtpSend(server, m.from, recipients, raw, [self](qint64 sent, qint64 total) {
-                if (total > 0)
-                    QMetaObject::invokeMethod(
-                        self, [self, p = int(sent * 100 / total)] { emit self->transferProgress(p); },
-                        Qt::QueuedConnection);
-            });
-        });
-        emit transferEnd();
+        sendShown(server, m.from, recipients, raw);
         ok = true;
     } catch (const mail::MailError &e) {
-        emit transferEnd();
         error = QStringLiteral("Error SendMail: ") + e.text();
     }
     if (logOpeMail) {
@@ -413,11 +462,7 @@ bool TdmMail::GetMail(int n, QStringList &texts, QList<AttachmentRow> &attachmen
     attachments.clear();
     texts.clear();
     BusyGuard busy(m_busy);
-    QByteArray raw;
-    runBlocking([&] {
-        pop3MessageSize = m_pop3->size(n);
-        raw = m_pop3->retrieve(n);
-    });
+    const QByteArray raw = retrieveShown(n);
     if (raw.isEmpty())
         return false;
     const mail::ReceivedMail received = mail::parseMessage(raw);

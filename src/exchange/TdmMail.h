@@ -111,6 +111,8 @@ public:
     QList<MsgHeaderRow> listHeaders(QString &error);
     bool saveAttachment(int n, int part, const QString &target);
     bool pop3Connected() const;
+    // Closes the POP3 connection without committing deletions (the mailbox window's "Cerrar conexión").
+    void DisconnectPOP3();
 
     // The body rule of every send: the first full stop becomes a blank.
     static QString bodyText(const QStringList &bodyLines);
@@ -142,6 +144,10 @@ private:
     // Runs a blocking step on a worker thread while this thread keeps processing events.
     void runBlocking(const std::function<void()> &step);
     void writeLog(const QString &line);
+    // RETR n (LIST n first, for the POP3 message size) and an SMTP send, each shown in the progress window.
+    QByteArray retrieveShown(int n);
+    void sendShown(const mail::ServerSettings &server, const QString &from, const QStringList &recipients,
+                   const QByteArray &raw);
 
     store::Tdm &m_dm;
     std::unique_ptr<mail::Pop3Session> m_pop3;

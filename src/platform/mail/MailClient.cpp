@@ -295,15 +295,15 @@ QByteArray composeMessage(const OutgoingMail &mail)
             if (!r.trimmed().isEmpty())
                 to.appendAddress(vmime::make_shared<vmime::mailbox>(mailboxOf(r)));
         mb.setRecipients(to);
-        vmime::addressList cc, bcc;
+        vmime::addressList cc;
         for (const QString &r : mail.cc)
             if (!r.trimmed().isEmpty())
                 cc.appendAddress(vmime::make_shared<vmime::mailbox>(mailboxOf(r)));
-        for (const QString &r : mail.bcc)
-            if (!r.trimmed().isEmpty())
-                bcc.appendAddress(vmime::make_shared<vmime::mailbox>(mailboxOf(r)));
         mb.setCopyRecipients(cc);
-        mb.setBlindCopyRecipients(bcc);
+        // Blind copies travel only in the envelope (the caller adds them to the recipients of the send): a
+        // Bcc header would show them to everyone who receives the message.
+        for (const QString &r : mail.bcc)
+            mailboxOf(r); // an address the library refuses fails here, as the others do
         mb.setSubject(vmime::text(utf8(mail.subject), vmime::charsets::UTF_8));
         mb.getTextPart()->setCharset(vmime::charsets::UTF_8);
         mb.getTextPart()->setText(vmime::make_shared<vmime::stringContentHandler>(utf8(mail.body)));
@@ -499,12 +499,13 @@ QByteArray Pop3Session::header(int n)
     });
 }
 
-QByteArray Pop3Session::retrieve(int n)
+QByteArray Pop3Session::retrieve(int n, const std::function<void(qint64, qint64)> &progress)
 {
     return guarded([&] {
         std::string out;
         vmime::utility::outputStreamStringAdapter os(out);
-        m_impl->message(n)->extract(os);
+        ProgressAdapter listener(progress);
+        m_impl->message(n)->extract(os, progress ? &listener : nullptr);
         return QByteArray::fromStdString(out);
     });
 }

@@ -42,7 +42,7 @@ struct OutgoingMail
     QString subject;
     int priority = 2;
     QStringList cc;
-    QStringList bcc;
+    QStringList bcc; // not written in the message: the send adds them to the envelope
     QString receipt; // address for a disposition notification; empty for none
     QString body;
     QStringList attachmentPaths; // each part carries the file's bare name
@@ -106,13 +106,14 @@ public:
 
     void connect(const ServerSettings &server); // closes an earlier connection first (without QUIT's commit)
     bool isConnected() const;
-    int count();                // STAT
-    qint64 size(int n);         // LIST n
-    QByteArray header(int n);   // TOP n 0
-    QByteArray retrieve(int n); // RETR n
-    void remove(int n);         // DELE n
-    void quit();                // QUIT: makes deletions final
-    void drop();                // closes without committing deletions
+    int count();              // STAT
+    qint64 size(int n);       // LIST n
+    QByteArray header(int n); // TOP n 0
+    // RETR n; `progress` gets bytes read so far and the total.
+    QByteArray retrieve(int n, const std::function<void(qint64, qint64)> &progress = {});
+    void remove(int n); // DELE n
+    void quit();        // QUIT: makes deletions final
+    void drop();        // closes without committing deletions
 
 private:
     struct Impl;
