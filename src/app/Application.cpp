@@ -10,9 +10,11 @@
 #include "exchange/TSMime.h"
 #include "exchange/TdmMail.h"
 #include "exchange/windows/AnswerPrinter.h"
+#include "exchange/windows/TFBandeja.h"
 #include "exchange/windows/TFChequeoCorreo.h"
 #include "exchange/windows/TFConfigEnvio.h"
 #include "exchange/windows/TFLogEnvio.h"
+#include "exchange/windows/TFProgresoCorreo.h"
 #include "official/CaptureServices.h"
 #include "official/OfficialRules.h"
 #include "official/windows/FOrg.h"
@@ -41,7 +43,6 @@
 
 #include <QApplication>
 #include <QDebug>
-#include <QProgressDialog>
 #include <QStatusBar>
 #include <QTimer>
 
@@ -58,6 +59,7 @@ Application::~Application()
     m_fped.reset();
     m_forg.reset();
     m_logWindow.reset();
+    m_inbox.reset();
     m_replies.reset();
     m_stateLists.reset();
     m_monthly.reset();
@@ -163,21 +165,8 @@ void Application::createExchange()
         m_mail->loadSettings();
     m_transport->setMail(m_mail.get());
     // The small stay-on-top window that shows a mail transfer.
-    m_mailProgress = std::make_unique<QProgressDialog>(m_menu.get(), Qt::Tool | Qt::WindowStaysOnTopHint);
-    m_mailProgress->setWindowTitle(QStringLiteral("Recibiendo Correo..."));
-    m_mailProgress->setCancelButton(nullptr);
-    m_mailProgress->setRange(0, 100);
-    m_mailProgress->setMinimumDuration(0);
-    m_mailProgress->reset();
-    m_mailProgress->hide();
-    connect(m_mail.get(), &exchange::TdmMail::transferBegin, this, [this](const QString &caption) {
-        m_mailProgress->setLabelText(caption);
-        m_mailProgress->setValue(0);
-        m_mailProgress->show();
-    });
-    connect(m_mail.get(), &exchange::TdmMail::transferProgress, this,
-            [this](int percent) { m_mailProgress->setValue(percent); });
-    connect(m_mail.get(), &exchange::TdmMail::transferEnd, this, [this] { m_mailProgress->hide(); });
+    m_mailProgress = std::make_unique<exchange::TFProgresoCorreo>(m_menu.get());
+    m_mailProgress->follow(*m_mail);
     m_sender = std::make_unique<exchange::RequestSender>(
         *m_dm, [this](const exchange::OutgoingMessage &message) { return m_transport->Send(message); });
     m_logWindow = std::make_unique<exchange::TFLogEnvio>(*m_dm, *m_sendLog, *m_transport, m_menu.get());
@@ -188,6 +177,8 @@ void Application::createExchange()
     m_replies = std::make_unique<exchange::ReplyHandlers>(*m_dm, *m_activity, *m_stateLists);
     m_replies->printImage = exchange::answerPrinter(m_menu.get());
     m_replies->printPersonalAnswer = exchange::personalAnswerPrinter(*m_dm);
+    m_inbox = std::make_unique<exchange::TFBandeja>(*m_dm, *m_mail, *m_transport, m_menu.get());
+    m_inbox->rules().processMessage = exchange::MailboxRules::processWithReplies(*m_dm, *m_mail, *m_replies);
 }
 
 void Application::sendFrom(QWidget *window, const std::function<void()> &send)
@@ -239,6 +230,7 @@ void Application::wireCommands()
         window.check();
         window.exec();
     });
+    m_menu->setCommand(C::Inbox, [this] { m_inbox->openMailbox(); });
     m_menu->setCommand(C::ActivityReport, [this] {
         m_activityWindow->show();
         m_activityWindow->raise();

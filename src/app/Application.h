@@ -40,8 +40,9 @@ class RequestSender;
 class TFLogEnvio;
 class TdmMail;
 class ReplyHandlers;
+class TFBandeja;
+class TFProgresoCorreo;
 } // namespace tav::exchange
-class QProgressDialog;
 namespace tav::reports {
 class TFListado;
 class ActivityReport;
@@ -109,7 +110,8 @@ private:
     std::unique_ptr<exchange::RequestSender> m_sender;
     std::unique_ptr<exchange::TFLogEnvio> m_logWindow;
     std::unique_ptr<exchange::TdmMail> m_mail;
-    std::unique_ptr<QProgressDialog> m_mailProgress;
+    std::unique_ptr<exchange::TFProgresoCorreo> m_mailProgress;
+    std::unique_ptr<exchange::TFBandeja> m_inbox;
     std::unique_ptr<reports::ActivityReport> m_activity;
     std::unique_ptr<reports::TFreporte> m_activityWindow;
     std::unique_ptr<reports::TFInfMensual> m_monthly;
