@@ -7,13 +7,15 @@
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QDialogButtonBox>
 #include <QFormLayout>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QVBoxLayout>
+
+#include <iterator>
 
 namespace tav::exchange {
 
@@ -90,20 +92,44 @@ TFConfigEnvio::TFConfigEnvio(store::Tdm &dm, TSMime &transport, TdmMail &mail, Q
                                           "aplicación.\nMicrosoft Outlook no está disponible en este sistema: con "
                                           "esa opción no se envían ni reciben mensajes."));
 
-    auto *buttons = new QDialogButtonBox(this);
-    QPushButton *ok = buttons->addButton(QStringLiteral("&Aceptar"), QDialogButtonBox::AcceptRole);
-    QPushButton *cancel = buttons->addButton(QStringLiteral("Cancelar"), QDialogButtonBox::RejectRole);
+    // Plain buttons, not a button box: a box makes its first accepting button the default when shown, and
+    // Enter typed in a field would then store a half-edited account.
+    auto *ok = new QPushButton(QStringLiteral("&Aceptar"), this);
+    auto *cancel = new QPushButton(QStringLiteral("Cancelar"), this);
     for (QPushButton *b : {ok, cancel})
         b->setAutoDefault(false);
-    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    connect(ok, &QPushButton::clicked, this, &QDialog::accept);
+    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+    auto *buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(ok);
+    buttons->addWidget(cancel);
 
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(m_pages);
     layout->addWidget(m_outlook);
     layout->addWidget(m_webService);
     layout->addWidget(m_outlookNote);
-    layout->addWidget(buttons);
+    layout->addLayout(buttons);
+    // Tab goes down each page, then to the check boxes and the buttons (the controls were not made in
+    // that order).
+    QWidget *order[] = {this->edit("edPop3Name"),
+                        this->edit("edPop3Port"),
+                        this->edit("edPop3User"),
+                        password,
+                        this->edit("edUserEmail"),
+                        m_pop3Security,
+                        this->edit("edSmtpName"),
+                        this->edit("edSmtpPort"),
+                        m_smtpSecurity,
+                        m_smtpAuth,
+                        this->edit("edEmailFwd"),
+                        m_outlook,
+                        m_webService,
+                        ok,
+                        cancel};
+    for (size_t i = 1; i < std::size(order); ++i)
+        setTabOrder(order[i - 1], order[i]);
     ui::setMinimumWindowSize(this, {480, 360});
     connect(m_outlook, &QCheckBox::toggled, this, &TFConfigEnvio::updatePages);
     connect(m_webService, &QCheckBox::toggled, this, &TFConfigEnvio::updatePages);

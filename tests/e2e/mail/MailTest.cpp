@@ -16,8 +16,10 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QTabWidget>
 #include <QTcpServer>
+#include <QTest>
 
 using namespace tav;
 using exchange::TdmMail;
@@ -423,6 +425,53 @@ TEST_F(TFConfigEnvioTest, ModesAndPortsAreStoredAsTheWindowSays)
     ASSERT_TRUE(dm->amb->findKey(QStringLiteral("usaWebService")));
     dm->amb->remove();
     EXPECT_TRUE(exchange::TSMime(*dm, log).webServiceMode);
+}
+
+} // namespace
+
+namespace {
+
+// The focusable controls of a window in the order Tab visits them, from `first`.
+QStringList tabChain(QWidget *first)
+{
+    QStringList names;
+    QWidget *w = first;
+    do {
+        if ((w->focusPolicy() & Qt::TabFocus) && w->isVisibleTo(w->window()) && w->isEnabled()) {
+            const auto *button = qobject_cast<QAbstractButton *>(w);
+            names << (button ? button->text() : w->objectName());
+        }
+        w = w->nextInFocusChain();
+    } while (w && w != first);
+    return names;
+}
+
+TEST_F(TFConfigEnvioTest, EnterInAFieldNeverAcceptsAndTabFollowsThePage)
+{
+    startDm();
+    exchange::SendLog log;
+    exchange::TSMime transport(*dm, log);
+    TdmMail account(*dm);
+    account.loadSettings();
+    transport.webServiceMode = false;
+    exchange::TFConfigEnvio window(*dm, transport, account);
+    window.show();
+    for (QPushButton *b : window.findChildren<QPushButton *>())
+        EXPECT_FALSE(b->isDefault() || b->autoDefault()) << b->text().toStdString();
+    window.edit("edPop3Name")->setText("pop.oficina.example");
+    window.edit("edPop3Name")->setFocus();
+    QTest::keyClick(window.edit("edPop3Name"), Qt::Key_Return);
+    EXPECT_TRUE(window.isVisible());
+    EXPECT_NE(dm->readSetting("pop3Name"), "pop.oficina.example");
+
+    const QStringList chain = tabChain(window.edit("edPop3Name"));
+    ASSERT_GE(chain.size(), 9) << chain.join(',').toStdString();
+    EXPECT_EQ(chain.mid(0, 5), QStringList({"edPop3Name", "edPop3Port", "edPop3User", "edPop3Pwd", "edUserEmail"}))
+        << chain.join(',').toStdString();
+    const qsizetype boxes = chain.indexOf("Usar Microsoft Outlook como Cliente de Correo");
+    EXPECT_EQ(chain.mid(boxes - 1, 5), QStringList({"", "Usar Microsoft Outlook como Cliente de Correo",
+                                                    "Usar Web Service", "&Aceptar", "Cancelar"}))
+        << chain.join(',').toStdString();
 }
 
 } // namespace
