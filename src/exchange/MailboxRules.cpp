@@ -67,7 +67,7 @@ QString MailboxRules::cellText(const MsgHeaderRow &row, int column)
     case ColFrom:
         return row.From;
     case ColPriority:
-        return QString::number(row.Priority);
+        return row.Priority > 0 ? QString::number(row.Priority) : QString(); // 0: the message names none
     case ColDate:
         return row.Date.isValid() ? row.Date.toString(QStringLiteral("dd/MM/yyyy HH:mm:ss")) : QString();
     case ColBytes:
@@ -140,7 +140,7 @@ bool MailboxRules::readMessage(int row)
     m_detail.date = r.Date.isValid()
                         ? QLocale(QLocale::Spanish).toString(r.Date, QStringLiteral("dd MMM yyyy HH:mm:ss"))
                         : QString();
-    m_detail.priority = QString::number(r.Priority);
+    m_detail.priority = cellText(r, ColPriority);
     m_detail.receipt = r.Receipt;
     m_detail.organization = r.Organization;
     const int n = r.Index;

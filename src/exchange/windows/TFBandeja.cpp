@@ -178,6 +178,8 @@ TFBandeja::TFBandeja(store::Tdm &dm, TdmMail &mail, TSMime &transport, QWidget *
         {MailboxRules::ColRecipients, 24}, {MailboxRules::ColCC, 16},      {MailboxRules::ColMsgId, 30}};
     for (const auto &[column, chars] : widths)
         m_grid->setColumnWidth(column, chars * charWidth + 12);
+    m_grid->setColumnWidth(MailboxRules::ColDate,
+                           m_grid->fontMetrics().horizontalAdvance(QStringLiteral("00/00/0000 00:00:00")) + 16);
     connect(m_grid->horizontalHeader(), &QHeaderView::sectionClicked, this, [this](int column) {
         const bool ascending = !(m_rules.sortColumn() == column && m_rules.sortAscending());
         refresh(m_rules.sortBy(column, ascending, currentRow()));

@@ -17,6 +17,7 @@
 #include "reports/ActivityReport.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QHeaderView>
@@ -175,6 +176,7 @@ protected:
     {
         const QString folder = qEnvironmentVariable("TAV_SHOTS_DIR");
         if (!folder.isEmpty()) {
+            QApplication::processEvents();
             EXPECT_TRUE(w.grab().save(QDir(folder).filePath(name + ".png")));
         }
     }
@@ -211,6 +213,7 @@ TEST_F(MailboxTest, ListsReadsAndSortsTheMessages)
     EXPECT_EQ(shown, QStringList({"Nro", "Asunto", "De", "Prioridad", "Fecha", "Bytes", "Para", "CC", "Id del Mensaje",
                                   "Tipo de Mensaje"}));
     EXPECT_EQ(column(0), QStringList({"1", "2", "3"}));
+    shot(*window, "TFBandeja-lista");
     EXPECT_TRUE(window->attachmentPanel()->isHidden());
 
     // A click on a column title orders by it; a second click reverses; the selected message stays selected.
