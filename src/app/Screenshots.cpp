@@ -8,17 +8,30 @@
 #include "capture/windows/TFVerImg.h"
 #include "capture/windows/TTwainCaps.h"
 #include "capture/windows/TTwainForm.h"
+#include "exchange/SendLog.h"
+#include "exchange/TSMime.h"
+#include "exchange/TdmMail.h"
+#include "exchange/windows/TFBandeja.h"
+#include "exchange/windows/TFChequeoCorreo.h"
+#include "exchange/windows/TFConfigEnvio.h"
+#include "exchange/windows/TFLogEnvio.h"
+#include "exchange/windows/TFNuevoMensaje.h"
+#include "exchange/windows/TFProgresoCorreo.h"
+#include "exchange/windows/TFVerTexto.h"
 #include "official/CaptureServices.h"
 #include "official/OfficialRules.h"
 #include "official/windows/FOrg.h"
 #include "official/windows/TFped.h"
 #include "platform/imaging/ImageFile.h"
 #include "queries/windows/ProgressWindow.h"
+#include "reports/ActivityReport.h"
 #include "reports/TrpCompr.h"
 #include "reports/TrpContesPriv.h"
 #include "reports/TrpFicha.h"
 #include "reports/TrpOficio.h"
+#include "reports/windows/TFInfMensual.h"
 #include "reports/windows/TFListado.h"
+#include "reports/windows/TFreporte.h"
 #include "shell/Session.h"
 #include "shell/windows/AboutBox.h"
 #include "shell/windows/CambClave.h"
@@ -33,8 +46,12 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QLineEdit>
 #include <QPainter>
 #include <QPixmap>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QStatusBar>
 
 namespace tav::app {
 
@@ -282,6 +299,57 @@ int screenshotsJob(const std::filesystem::path &programDir, const std::filesyste
         QFile::remove(docu);
     }
     failures += saveReports(QString::fromStdString(programDir.string()), outDir, out);
+    {
+        // The sending and mail windows, with an account filled in but no server reached.
+        exchange::SendLog sendLog;
+        exchange::TSMime transport(dm, sendLog);
+        exchange::TdmMail mail(dm);
+        mail.pop3Name = mail.smtpName = QStringLiteral("correo.oficina.example");
+        mail.pop3User = QStringLiteral("regional7");
+        mail.pop3Password = QStringLiteral("clave");
+        mail.userEmail = QStringLiteral("regional7@oficina.example");
+        mail.emailFwd = QStringLiteral("soporte@oficina.example");
+        transport.webServiceMode = false;
+        exchange::TFConfigEnvio config(dm, transport, mail);
+        failures += !save(config, outDir, QStringLiteral("TFConfigEnvio"), out);
+        exchange::TFChequeoCorreo check(mail);
+        for (const char *line :
+             {"Chequeando POP3..", "Verificación exitosa", "Chequeando SMTP..", "Verificación exitosa"})
+            check.memo()->appendPlainText(QString::fromUtf8(line));
+        failures += !save(check, outDir, QStringLiteral("TFChequeoCorreo"), out);
+        exchange::TFLogEnvio logWindow(dm, sendLog, transport);
+        logWindow.memo()->setPlainText(QStringLiteral("10/12/2026 10:15:02 - Pedido 12 Regional 7 - Enviado "
+                                                      "correctamente - Tiempo: 1,25 seg"));
+        failures += !save(logWindow, outDir, QStringLiteral("TFLogEnvio"), out);
+        exchange::TFBandeja inbox(dm, mail, transport);
+        inbox.statusBar()->showMessage(QStringLiteral("Total de mensajes en el servidor: 0"));
+        failures += !save(inbox, outDir, QStringLiteral("TFBandeja"), out);
+        exchange::TFNuevoMensaje &composer = *inbox.composer();
+        composer.to()->setText(QStringLiteral("central@tav-central.example"));
+        composer.subject()->setText(QStringLiteral("Consulta de la regional"));
+        composer.body()->setPlainText(QStringLiteral("Buenos días."));
+        failures += !save(composer, outDir, QStringLiteral("TFNuevoMensaje"), out);
+        exchange::TFProgresoCorreo progress;
+        progress.setWindowTitle(QStringLiteral("Recibiendo Mensaje..."));
+        progress.bar()->setValue(40);
+        failures += !save(progress, outDir, QStringLiteral("TFProgresoCorreo"), out);
+        exchange::TFVerTexto text;
+        text.setWindowTitle(QStringLiteral("resp.dat"));
+        text.text()->setPlainText(QStringLiteral("[DATA]\nc_ped=12\nc_reg=7\nn_expe=4321\nc_est=T"));
+        failures += !save(text, outDir, QStringLiteral("TFVerTexto"), out);
+    }
+    {
+        reports::ActivityReport activity(dm.filePath(QStringLiteral("muestra-logp.txt")));
+        reports::TFreporte report(activity, ui);
+        report.memo()->setPlainText(
+            QStringLiteral("10/12/2026 10:20:11  Pedido Oficial 12 Recibido y en Trámite\n10/12/2026 10:41:37  "
+                           "Pedido Oficial 9 Contestado"));
+        failures += !save(report, outDir, QStringLiteral("TFreporte"), out);
+        report.memo()->clear();
+        reports::TFInfMensual monthly(dm);
+        failures += !save(monthly, outDir, QStringLiteral("TFInfMensual"), out);
+        QFile::remove(dm.filePath(QStringLiteral("muestra-logp.txt")));
+    }
     return failures == 0 ? 0 : 1;
 }
 

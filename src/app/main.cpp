@@ -69,8 +69,9 @@ int main(int argc, char **argv)
         }
     }
 
-    // Jobs without a display work offscreen.
-    if (!job.isEmpty())
+    // Jobs without a display work offscreen; the screenshots job draws on the display when there is one, so
+    // the windows are pictured as a person sees them.
+    if (!job.isEmpty() && !(job == QLatin1String("--screenshots") && qEnvironmentVariableIsSet("DISPLAY")))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     // The name only: a display name would be appended to every window title, message boxes included.
