@@ -365,7 +365,7 @@ void TFBandeja::done(int result)
 void TFBandeja::checkMail()
 {
     m_rules.checkMail();
-    refresh(m_model->rowCount() > 0 || !m_rules.rows().isEmpty() ? 0 : -1);
+    refresh(m_rules.rows().isEmpty() ? -1 : 0);
 }
 
 void TFBandeja::readMessage()
