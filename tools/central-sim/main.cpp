@@ -1,11 +1,12 @@
 // central-sim: a stand-in for the central office on this machine, for tests, demos and training.
 //
-//   central-sim --listen 127.0.0.1:PORT --store DIR [--config FILE] [--cert FILE --key FILE]
+//   central-sim --listen 127.0.0.1:PORT --store DIR [--config FILE] [--cert FILE --key FILE] [--boletas FILE]
 //
 // PORT 0 picks a free port. When it is ready it prints one line, "central-sim: escuchando en URL", with the
 // address of its message service; each message then gives one line on standard output.
 
 #include "CentralSim.h"
+#include "SlipService.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -34,7 +35,10 @@ int main(int argc, char **argv)
                                   QStringLiteral("ARCHIVO"));
     const QCommandLineOption key(QStringLiteral("key"), QStringLiteral("Clave privada PEM (HTTPS)"),
                                  QStringLiteral("ARCHIVO"));
-    cli.addOptions({listen, store, config, cert, key});
+    const QCommandLineOption slips(QStringLiteral("boletas"),
+                                   QStringLiteral("Archivo de boletas, trámites y códigos de seguridad"),
+                                   QStringLiteral("ARCHIVO"));
+    cli.addOptions({listen, store, config, cert, key, slips});
     cli.process(app);
 
     const auto die = [](const QString &text) {
@@ -68,6 +72,12 @@ int main(int argc, char **argv)
         return die(QStringLiteral("no se pudo crear ") + options.storeDir);
 
     CentralSim sim(options);
+    // The slip, procedure and security-code services answer whether or not a data file is given.
+    SlipService slipService;
+    QString slipError;
+    if (cli.isSet(slips) && !slipService.load(cli.value(slips), slipError))
+        return die(slipError);
+    slipService.route(sim.server());
     QString scheme = QStringLiteral("http");
     if (cli.isSet(cert)) {
         QFile certFile(cli.value(cert)), keyFile(cli.value(key));
