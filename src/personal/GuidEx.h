@@ -8,8 +8,8 @@ namespace tav::personal {
 class TGuidEx
 {
 public:
-    static QString NewGuidText();        // "{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}"
-    static QString NewGuidQuotedText();  // the same between apostrophes
+    static QString NewGuidText();       // "{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}"
+    static QString NewGuidQuotedText(); // the same between apostrophes
     static QString textOf(const QString &braced) { return braced.toUpper(); }
 };
 

@@ -138,8 +138,7 @@ void PersonalRules::pedpBeforePost(Dataset &pedp)
         if (!storeScratch(QStringLiteral("edit.tif"), m_dm.pedpFingerprintFile()))
             throw Abort{};
     }
-    if (m_dm.fileExists(QStringLiteral("edit.zip")) &&
-        !storeScratch(QStringLiteral("edit.zip"), m_dm.pedpCardFile()))
+    if (m_dm.fileExists(QStringLiteral("edit.zip")) && !storeScratch(QStringLiteral("edit.zip"), m_dm.pedpCardFile()))
         throw Abort{};
     if (m_dm.fileExists(QStringLiteral("docu.tif"))) {
         const auto check = capture::ImageChecks::validarDocumentacion(m_dm.filePath(QStringLiteral("docu.tif")));
@@ -189,10 +188,11 @@ bool PersonalRules::ValidarEnvioPedp()
     }
     // 3.
     const std::pair<const char *, const char *> required[] = {
-        {"C_TDOC", "Tipo de Documento"}, {"C_SEXO", "Sexo"},       {"C_NAC", "Nacionalidad"},
-        {"F_PED", "Fecha del Pedido"},   {"X_APE1", "Apellido"},   {"X_NOM1", "Nombre"},
-        {"N_DOC", "Número de Documento"}, {"F_NAC", "Fecha de Nacimiento"}, {"C_PRIOR", "Prioridad"},
-        {"C_TRAM", "Tipo de Trámite"}};
+        {"C_TDOC", "Tipo de Documento"},  {"C_SEXO", "Sexo"},
+        {"C_NAC", "Nacionalidad"},        {"F_PED", "Fecha del Pedido"},
+        {"X_APE1", "Apellido"},           {"X_NOM1", "Nombre"},
+        {"N_DOC", "Número de Documento"}, {"F_NAC", "Fecha de Nacimiento"},
+        {"C_PRIOR", "Prioridad"},         {"C_TRAM", "Tipo de Trámite"}};
     for (const auto &[name, label] : required)
         if (m_dm.isMissing(f(name), QString::fromUtf8(label)))
             return false;
@@ -233,8 +233,8 @@ bool PersonalRules::ValidarEnvioPedp()
         if (m_slips.CompararConBoleta(f("C_PAGO").asString(), f("X_APE1").asString(), f("X_NOM1").asString(),
                                       f("F_NAC").asDate(), document))
             return true;
-        return MostrarComparacion && MostrarComparacion(f("C_PAGO").asString(), f("C_REG").asInteger(),
-                                                        f("C_PED").asInteger());
+        return MostrarComparacion &&
+               MostrarComparacion(f("C_PAGO").asString(), f("C_REG").asInteger(), f("C_PED").asInteger());
     case 0:
         return m_dm.ui().message(QStringLiteral("El Documento del Pedido no corresponde con la Boleta ó Boleta "
                                                 "Inexistente.\r¿Desea cancelar el envío del pedido?"),
@@ -256,8 +256,7 @@ bool PersonalRules::AplicarCodigoBoleta(const QString &code)
     const QString type = code.mid(1, 1);
     const QVariant priority =
         type.isEmpty() ? QVariant() : m_dm.tram->lookupValue(QStringLiteral("C_TRAM"), type, QStringLiteral("C_PRIOR"));
-    if (type.isEmpty() ||
-        m_dm.tram->lookupValue(QStringLiteral("C_TRAM"), type, QStringLiteral("C_TRAM")).isNull()) {
+    if (type.isEmpty() || m_dm.tram->lookupValue(QStringLiteral("C_TRAM"), type, QStringLiteral("C_TRAM")).isNull()) {
         warn(unknownTypeMessage());
         return false;
     }

@@ -99,8 +99,7 @@ ServiceHost ServiceHost::fromIni(const QString &iniPath)
 
 BoletaSoap::BoletaSoap(const ServiceHost &host, ClientBinding binding)
     : m_binding(std::move(binding)), m_client(settingsFor(host, m_binding))
-{
-}
+{}
 
 ServiceReply<int> BoletaSoap::GetPedidoByBoletaDoc(const QString &c_boleta, int n_doc) const
 {
@@ -118,8 +117,7 @@ ServiceReply<QString> BoletaSoap::GetFechaByBoleta(const QString &c_boleta) cons
 
 TramPerSoap::TramPerSoap(const ServiceHost &host, ClientBinding binding)
     : m_binding(std::move(binding)), m_client(settingsFor(host, m_binding))
-{
-}
+{}
 
 ServiceReply<QString> TramPerSoap::GetPedidoByTram(const QString &c_tped, int c_pedido, int n_doc,
                                                    const QString &in_errorDesc) const
@@ -134,8 +132,7 @@ ServiceReply<QString> TramPerSoap::GetPedidoByTram(const QString &c_tped, int c_
 
 ActualizaSegurSoap::ActualizaSegurSoap(const ServiceHost &host, ClientBinding binding)
     : m_binding(std::move(binding)), m_client(settingsFor(host, m_binding))
-{
-}
+{}
 
 ServiceReply<int> ActualizaSegurSoap::ActualizarCodSegur(int c_pedtav, int c_regtav, const QString &c_segur_actual,
                                                          const QString &c_segur_nuevo) const
@@ -150,14 +147,14 @@ ServiceReply<int> ActualizaSegurSoap::ActualizarCodSegur(int c_pedtav, int c_reg
 
 BoletaSoap GetBoletaSoap(const ServiceHost &host, bool useWSDL, const QString &addr)
 {
-    return {host, bind(host, useWSDL, addr, BoletaSoap::endpointPath(), BoletaSoap::wsdlPath(), "Service",
-                       "ServiceSoap")};
+    return {host,
+            bind(host, useWSDL, addr, BoletaSoap::endpointPath(), BoletaSoap::wsdlPath(), "Service", "ServiceSoap")};
 }
 
 TramPerSoap GetTramPerSoap(const ServiceHost &host, bool useWSDL, const QString &addr)
 {
-    return {host, bind(host, useWSDL, addr, TramPerSoap::endpointPath(), TramPerSoap::wsdlPath(), "TramPer",
-                       "TramPerSoap")};
+    return {host,
+            bind(host, useWSDL, addr, TramPerSoap::endpointPath(), TramPerSoap::wsdlPath(), "TramPer", "TramPerSoap")};
 }
 
 ActualizaSegurSoap GetActualizaSegurSoap(const ServiceHost &host, bool useWSDL, const QString &addr)

@@ -131,8 +131,7 @@ QHttpServerResponse SlipService::handle(const QHttpServerRequest &request, const
     const auto fault = [](const QString &code, const QString &text) {
         std::printf("central-sim: falla %s: %s\n", code.toUtf8().constData(), text.toUtf8().constData());
         std::fflush(stdout);
-        return QHttpServerResponse(QByteArrayLiteral("text/xml; charset=utf-8"),
-                                   CentralSim::faultEnvelope(code, text),
+        return QHttpServerResponse(QByteArrayLiteral("text/xml; charset=utf-8"), CentralSim::faultEnvelope(code, text),
                                    QHttpServerResponse::StatusCode::InternalServerError);
     };
     if (request.method() != QHttpServerRequest::Method::Post)
@@ -171,8 +170,8 @@ QHttpServerResponse SlipService::handle(const QHttpServerRequest &request, const
         integer("n_doc", okDoc);
         if (!okRequest || !okDoc || p.value(QStringLiteral("c_tped")) != QLatin1String("I"))
             return fault(QStringLiteral("Client"), QStringLiteral("Parámetros inválidos"));
-        answer = m_procedure.value({p.value(QStringLiteral("c_pedido")).trimmed(),
-                                    p.value(QStringLiteral("n_doc")).trimmed()});
+        answer = m_procedure.value(
+            {p.value(QStringLiteral("c_pedido")).trimmed(), p.value(QStringLiteral("n_doc")).trimmed()});
     } else {
         bool okRequest = false, okOffice = false;
         const int requestNo = integer("c_pedtav", okRequest);

@@ -53,7 +53,6 @@ protected:
         return dm->pedp->post();
     }
 
-
     shell::SessionUser session;
     std::unique_ptr<personal::SlipLookup> slips;
     std::unique_ptr<personal::PersonalRules> rules;
