@@ -19,6 +19,11 @@
 #include "official/OfficialRules.h"
 #include "official/windows/FOrg.h"
 #include "official/windows/TFped.h"
+#include "personal/PersonalRules.h"
+#include "personal/PersonalWindowRules.h"
+#include "personal/SlipLookup.h"
+#include "personal/windows/TFCompPedBol.h"
+#include "personal/windows/TFPedP.h"
 #include "platform/os/StationScratch.h"
 #include "queries/CentralStatusLists.h"
 #include "queries/Purge.h"
@@ -57,6 +62,8 @@ Application::~Application()
         m_activity->save();
     // Windows bound to the data module go before it.
     m_fped.reset();
+    m_fpedp.reset();
+    m_compPedBol.reset();
     m_forg.reset();
     m_logWindow.reset();
     m_inbox.reset();
@@ -79,6 +86,8 @@ Application::~Application()
     m_about.reset();
     m_menu.reset();
     m_officialRules.reset();
+    m_personalRules.reset();
+    m_slips.reset();
     m_dm.reset();
 }
 
@@ -88,6 +97,8 @@ bool Application::create()
     m_dm = std::make_unique<store::Tdm>(m_dir, *m_ui, m_clock);
     // The record rules hold whichever window saves a record.
     m_officialRules = std::make_unique<official::OfficialRules>(*m_dm);
+    m_slips = std::make_unique<personal::SlipLookup>(*m_dm);
+    m_personalRules = std::make_unique<personal::PersonalRules>(*m_dm, m_session, *m_slips);
     m_userRules = shell::UserAdmin::bindEvents(*m_dm);
     m_menu = std::make_unique<shell::FMenu>(*m_dm, *m_ui);
     m_ui->setStatusBar(m_menu->statusBar());
@@ -109,10 +120,11 @@ bool Application::create()
     m_listado = std::make_unique<reports::TFListado>(m_menu.get());
     createExchange();
     createOfficialWindows();
+    createPersonalWindows();
     wireCommands();
     // Ending the program closes the request and organisation windows first (they are windows of their
     // own, so Qt would wait for them); each asks about a pending edit and may keep the program running.
-    m_menu->beforeClose = [this] { return m_fped->close() && m_forg->close(); };
+    m_menu->beforeClose = [this] { return m_fped->close() && m_fpedp->leaveEdit() && m_forg->close(); };
     connect(m_menu.get(), &shell::FMenu::closing, this, &Application::onClosing);
     return result == store::Tdm::StartResult::Ready;
 }
@@ -154,6 +166,29 @@ void Application::createOfficialWindows()
     m_fped->sendRequest = [this] { sendFrom(m_fped.get(), [this] { m_sender->EnviarPedido(); }); };
     m_fped->updateHookButtons();
     m_forg = std::make_unique<official::TFOrg>(*m_dm, *m_ui);
+}
+
+void Application::createPersonalWindows()
+{
+    m_compPedBol = std::make_unique<personal::TFCompPedBol>(*m_dm, *m_ui, m_menu.get());
+    m_personalRules->MostrarComparacion = [this](const QString &slip, int office, int request) {
+        return m_compPedBol->MostrarComparacion(slip, office, request);
+    };
+    m_personalHooks = std::make_unique<personal::PersonalHooks>();
+    m_personalHooks->send = [this](bool correction) {
+        sendFrom(m_fpedp.get(), [this, correction] {
+            if (correction)
+                m_sender->EnviarCorreccionP();
+            else
+                m_sender->EnviarPedidoP();
+        });
+    };
+    m_personalHooks->sendMail = [this](const exchange::OutgoingMessage &mail) { return m_transport->Send(mail); };
+    // The printed receipt (TrpCompr), the central-status window and the biometric confirmation are connected
+    // here when they are installed; until then the window says so or keeps their buttons disabled.
+    m_fpedp =
+        std::make_unique<personal::TFPedP>(*m_dm, *m_ui, *m_personalRules, *m_slips, *m_captures, *m_personalHooks);
+    m_fpedp->updateHookButtons();
 }
 
 void Application::createExchange()
@@ -213,6 +248,11 @@ void Application::wireCommands()
         m_fped->show();
         m_fped->raise();
         m_fped->activateWindow();
+    });
+    m_menu->setCommand(C::PersonalRequests, [this] {
+        m_fpedp->show();
+        m_fpedp->raise();
+        m_fpedp->activateWindow();
     });
     m_menu->setCommand(C::Organisations, [this] {
         m_forg->show();

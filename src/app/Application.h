@@ -27,6 +27,13 @@ class TFped;
 class TFOrg;
 struct CaptureServices;
 } // namespace tav::official
+namespace tav::personal {
+class SlipLookup;
+class PersonalRules;
+struct PersonalHooks;
+class TFPedP;
+class TFCompPedBol;
+} // namespace tav::personal
 namespace tav::capture {
 class TTwainForm;
 class TFDigFich;
@@ -81,6 +88,7 @@ private:
     void onClosing();
     void wireCommands();
     void createOfficialWindows();
+    void createPersonalWindows();
     void createExchange();
     // Runs a send with the window that started it refusing input, so the request it sends stays the one
     // on screen until it is marked as sent.
@@ -93,6 +101,11 @@ private:
     std::unique_ptr<shell::FMenu> m_menu;
     std::unique_ptr<store::Tdm> m_dm;
     std::unique_ptr<official::OfficialRules> m_officialRules;
+    std::unique_ptr<personal::SlipLookup> m_slips;
+    std::unique_ptr<personal::PersonalRules> m_personalRules;
+    std::unique_ptr<personal::PersonalHooks> m_personalHooks;
+    std::unique_ptr<personal::TFPedP> m_fpedp;
+    std::unique_ptr<personal::TFCompPedBol> m_compPedBol;
     store::Subscriptions m_userRules; // the users' table rules, bound for the run
     std::unique_ptr<shell::AboutBox> m_about;
     std::unique_ptr<shell::InfoWnd> m_info;

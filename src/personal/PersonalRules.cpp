@@ -38,6 +38,7 @@ PersonalRules::PersonalRules(store::Tdm &dm, const shell::SessionUser &session, 
     m_bindings += pedp.onNewRecord.subscribe([this](Dataset &d) { pedpNewRecord(d); });
     m_bindings += pedp.afterEdit.subscribe([this](Dataset &d) { pedpAfterEdit(d); });
     m_bindings += pedp.beforePost.subscribe([this](Dataset &d) { pedpBeforePost(d); });
+    m_bindings += pedp.beforeDelete.subscribe([this](Dataset &d) { pedpBeforeDelete(d); });
     m_bindings +=
         pedp.field(QStringLiteral("C_TRAM")).onChange.subscribe([this](store::Field &f) { pedpC_TRAMChange(f); });
 }
@@ -159,6 +160,16 @@ void PersonalRules::pedpBeforePost(Dataset &pedp)
     // 12.
     if (empty(pedp[QStringLiteral("C_SEGUR")]))
         pedp[QStringLiteral("C_SEGUR")].setValue(GenerarCodigoSeguridad(10));
+}
+
+void PersonalRules::pedpBeforeDelete(Dataset &)
+{
+    if (!m_dm.ui().confirm(QStringLiteral("¿Está seguro que desea eliminar este registro?")))
+        throw Abort{};
+    m_dm.deleteFile(m_dm.pedpFingerprintFile());
+    m_dm.deleteFile(m_dm.pedpCardFile());
+    m_dm.deleteFile(m_dm.pedpDocumentFile());
+    m_dm.deleteFile(m_dm.pedpAnswerFile());
 }
 
 bool PersonalRules::ValidarEnvioPedp()

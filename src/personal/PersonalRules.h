@@ -36,6 +36,7 @@ public:
     void pedpAfterEdit(store::Dataset &pedp);
     void pedpC_TRAMChange(store::Field &field);
     void pedpBeforePost(store::Dataset &pedp);
+    void pedpBeforeDelete(store::Dataset &pedp);
 
     // True when the current request may be sent; shows its own messages.
     bool ValidarEnvioPedp();
