@@ -29,7 +29,12 @@ if [ "$office" = "$PWD/demo" ]; then
   if ! grep -qi '^\[TAVService\]' "$office/TavReg.INI" 2>/dev/null; then
     printf '[TAVService]\r\nURL=http://127.0.0.1:8787/TAVService/TAVMessageService.asmx\r\n' >> "$office/TavReg.INI"
   fi
-  build/dev/bin/central-sim --listen 127.0.0.1:8787 --store "$office/central" >"$office/central-sim.log" 2>&1 &
+  # The slip, procedure and security-code services of personal requests answer from the demo's slips.
+  if ! grep -qi '^\[ServiciosTAV\]' "$office/TavReg.INI" 2>/dev/null; then
+    printf '[ServiciosTAV]\r\nHost=http://127.0.0.1:8787\r\n' >> "$office/TavReg.INI"
+  fi
+  build/dev/bin/central-sim --listen 127.0.0.1:8787 --store "$office/central" \
+    --boletas tools/central-sim/boletas-demo.txt >"$office/central-sim.log" 2>&1 &
   sim_pid=$!
   trap 'kill "$sim_pid" 2>/dev/null || true' EXIT
 fi

@@ -22,6 +22,11 @@
 #include "official/OfficialRules.h"
 #include "official/windows/FOrg.h"
 #include "official/windows/TFped.h"
+#include "personal/PersonalRules.h"
+#include "personal/PersonalWindowRules.h"
+#include "personal/SlipLookup.h"
+#include "personal/windows/TFCompPedBol.h"
+#include "personal/windows/TFPedP.h"
 #include "platform/imaging/ImageFile.h"
 #include "queries/windows/ProgressWindow.h"
 #include "reports/ActivityReport.h"
@@ -254,6 +259,19 @@ int screenshotsJob(const std::filesystem::path &programDir, const std::filesyste
         dm.ped->insert();
         fped.chooseOffence();
         dm.ped->cancel();
+    }
+    {
+        shell::SessionUser session;
+        personal::SlipLookup slips(dm);
+        personal::PersonalRules rules(dm, session, slips);
+        official::CaptureServices services;
+        personal::PersonalHooks hooks;
+        personal::TFPedP fpedp(dm, ui, rules, slips, services, hooks);
+        fpedp.resize(1100, 640);
+        failures += !save(fpedp, outDir, QStringLiteral("TFPedP"), out);
+        personal::TFCompPedBol comparison(dm, ui);
+        comparison.fill(QString(), 7, 1);
+        failures += !save(comparison, outDir, QStringLiteral("TFCompPedBol"), out);
     }
     {
         // The capture windows with a generated card and a two-page document.

@@ -98,6 +98,10 @@ TFCompPedBol::TFCompPedBol(store::Tdm &dm, ui::Ui &ui, QWidget *parent)
     extra(m_request, QStringLiteral("Pedido:"));
     extra(m_request, QStringLiteral("Regional:"));
     extra(m_slip, QStringLiteral("Código:"));
+    // Both sides keep their rows level, and spare height goes below them.
+    m_slip->addWidget(new QLabel(this), m_slip->rowCount(), 0);
+    for (QGridLayout *g : {m_request, m_slip})
+        g->setRowStretch(g->rowCount(), 1);
 
     auto *sides = new QHBoxLayout;
     sides->addWidget(requestBox, 1);

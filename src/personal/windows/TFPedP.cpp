@@ -177,6 +177,7 @@ TFPedP::TFPedP(store::Tdm &dm, ui::Ui &ui, PersonalRules &rules, SlipLookup &sli
     d->addWidget(lineEdit(QStringLiteral("C_SUFIJO")), 2, 3);
     d->setColumnStretch(1, 1);
     d->setColumnStretch(3, 1);
+    d->setRowStretch(3, 1);
     p->addWidget(document, r, 0, 1, 5);
     auto *personButtons = new QVBoxLayout;
     QPushButton *receiptButton = pushButton(QStringLiteral("Com&probante"), QStringLiteral("btImpComp"));
@@ -240,6 +241,7 @@ TFPedP::TFPedP(store::Tdm &dm, ui::Ui &ui, PersonalRules &rules, SlipLookup &sli
     q->addWidget(m_procedureTypes, 7, 1, 1, 3);
     q->setColumnStretch(1, 1);
     q->setColumnStretch(3, 1);
+    q->setRowStretch(8, 1);
 
     m_navigator->setObjectName(QStringLiteral("nvPed"));
     m_navigator->setHints(navigatorHints());
