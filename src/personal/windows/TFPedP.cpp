@@ -359,6 +359,12 @@ void TFPedP::applyVisibility()
 void TFPedP::showEvent(QShowEvent *event)
 {
     applyVisibility();
+    // Centred on the screen the first time; afterwards where the person left it.
+    if (!m_placed) {
+        m_placed = true;
+        if (QScreen *s = screen())
+            move(s->availableGeometry().center() - QPoint(width() / 2, height() / 2));
+    }
     QWidget::showEvent(event);
 }
 

@@ -83,6 +83,7 @@ private:
     QLabel *m_homePaymentLabel = nullptr;
     QLineEdit *m_paymentDate = nullptr;
     QCheckBox *m_excArt51 = nullptr;
+    bool m_placed = false;
     QString m_lastApplied; // the code Enter applied last, so leaving the edit right after does not apply it again
 };
 
