@@ -61,6 +61,10 @@ protected:
         hooks.sendMail = [this](const exchange::OutgoingMessage &m) { return transport->Send(m); };
         hooks.printReceipt = [this] { ++receiptsPrinted; };
         captures.captureDocuments = [this](const QString &) { timerRanDuringCapture = dm->Timer.isActive(); };
+        captures.showAnswer = [this](const QString &file) {
+            shownImages.append(file);
+            shownBytes = readBytes(file);
+        };
         window = std::make_unique<TFPedP>(*dm, ui, *personalRules, *slips, captures, hooks);
         window->show();
         ui.setWindowVisible(personal::PersonalRules::windowName(), true);
@@ -114,6 +118,8 @@ protected:
     personal::PersonalHooks hooks;
     std::unique_ptr<TFPedP> window;
     int receiptsPrinted = 0;
+    QStringList shownImages;
+    QByteArray shownBytes;
     bool timerRanDuringCapture = true;
 };
 
@@ -279,6 +285,45 @@ TEST_F(PersonalWindowTest, DocumentsAndAnswerLeaveTheReceptionTimerOn)
     EXPECT_TRUE(ui.shown({{"El pedido no ha sido contestado o rechazado", Ui::errorTitle()}}));
     EXPECT_TRUE(dm->Timer.isActive());
     dm->Timer.stop();
+}
+
+TEST_F(PersonalWindowTest, AnswerByStateAndResult)
+{
+    savedRequest("C");
+    store::Dataset &pedp = *dm->pedp;
+    const auto set = [&](const char *field, const QVariant &value) {
+        pedp.edit();
+        pedp[field].setValue(value);
+        dm->postConfirmed = true;
+        ASSERT_TRUE(pedp.post());
+        ui.clearRecord();
+    };
+    set("C_RES", "N");
+    click("btContes");
+    EXPECT_TRUE(ui.shown({{"Verifique si el certificado está disponible en la web", kApp}}));
+    set("C_RES", "S");
+    click("btContes");
+    EXPECT_TRUE(ui.shown({{"No existe el archivo con la imagen de la contestación\rni tampoco el número de carta "
+                           "certificada",
+                           kApp}}));
+    set("N_CERT", "RR123");
+    click("btContes");
+    EXPECT_TRUE(ui.shown({{"Pedido contestado por correo postal, certificada número: RR123", kApp}}));
+    // The answer image is shown through a scratch copy that does not outlive the viewer.
+    writeBytes("cp1.7", "certificado");
+    ui.clearRecord();
+    click("btContes");
+    EXPECT_TRUE(ui.shownNothing());
+    ASSERT_EQ(shownImages.size(), 1);
+    EXPECT_EQ(shownBytes, QByteArray("certificado"));
+    EXPECT_FALSE(QFile::exists(shownImages.at(0)));
+    // Rejected: the reason, then the image.
+    set("C_EST", "R");
+    set("X_RECHAZO", "FALTA LA FIRMA DEL SOLICITANTE");
+    click("btContes");
+    EXPECT_TRUE(ui.shown({{"FALTA LA FIRMA DEL SOLICITANTE", "Motivo del Rechazo"}}));
+    EXPECT_EQ(shownImages.size(), 2);
+    EXPECT_EQ(window->rules().counter(), 2);
 }
 
 TEST_F(PersonalWindowTest, RegeneratingTheSecurityCode)
