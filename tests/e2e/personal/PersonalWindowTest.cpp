@@ -121,6 +121,7 @@ protected:
     QStringList shownImages;
     QByteArray shownBytes;
     bool timerRanDuringCapture = true;
+    bool lockedCapture = true;
 };
 
 TEST_F(PersonalWindowTest, EditOfASentRequestIsRefused)
@@ -129,6 +130,41 @@ TEST_F(PersonalWindowTest, EditOfASentRequestIsRefused)
     EXPECT_FALSE(window->navigator()->trigger(Navigator::Edit));
     EXPECT_TRUE(ui.shown({{"El pedido debe estar en Trámite, Contestado ó Rechazado", kApp}}));
     EXPECT_EQ(dm->pedp->state(), store::DatasetState::Browse);
+}
+
+TEST_F(PersonalWindowTest, NavigatorRefusesInsertAndSaveWhileMessagesArrive)
+{
+    dm->receptionIdle = false;
+    EXPECT_FALSE(window->navigator()->trigger(Navigator::Insert));
+    EXPECT_TRUE(
+        ui.shown({{"Advertencia: Se están recibiendo mensajes. \rVuelva a intentar en unos instantes.", kApp}}));
+    dm->receptionIdle = true;
+    EXPECT_TRUE(window->navigator()->trigger(Navigator::Insert));
+}
+
+TEST_F(PersonalWindowTest, CardCaptureStoresTheNewCardOnTheNextSave)
+{
+    savedRequest();
+    captures.captureCard = [this](const official::CardCaptureRequest &request) {
+        lockedCapture = request.locked;
+        official::CardCaptureResult result;
+        result.resultFile = path("resultado.tif");
+        writeCard(result.resultFile);
+        result.changed = true;
+        result.rightClass = "A1234";
+        result.leftClass = request.leftClass;
+        return result;
+    };
+    TFPedP capturing(*dm, ui, *personalRules, *slips, captures, hooks);
+    QTest::mouseClick(capturing.button("btDig"), Qt::LeftButton);
+    EXPECT_FALSE(lockedCapture);
+    EXPECT_EQ(dm->pedp->state(), store::DatasetState::Edit);
+    EXPECT_EQ(dm->pedp->field("C_CLASDER").asString(), "A1234");
+    EXPECT_TRUE(exists("edit.tif"));
+    EXPECT_FALSE(QFile::exists(path("resultado.tif")));
+    ASSERT_TRUE(capturing.navigator()->trigger(Navigator::Post)) << ui.messageTexts().join('|').toStdString();
+    EXPECT_TRUE(exists("hp1.7"));
+    EXPECT_FALSE(exists("edit.tif"));
 }
 
 TEST_F(PersonalWindowTest, CorrectionOfAnAnsweredRequestIsSentAsACorrection)
