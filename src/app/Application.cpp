@@ -29,6 +29,7 @@
 #include "queries/Purge.h"
 #include "queries/windows/ProgressWindow.h"
 #include "reports/ActivityReport.h"
+#include "reports/TrpCompr.h"
 #include "reports/TrpOficio.h"
 #include "reports/windows/ReportPrinting.h"
 #include "reports/windows/TFInfMensual.h"
@@ -48,6 +49,7 @@
 
 #include <QApplication>
 #include <QDebug>
+#include <QPrinter>
 #include <QStatusBar>
 #include <QTimer>
 
@@ -184,8 +186,13 @@ void Application::createPersonalWindows()
         });
     };
     m_personalHooks->sendMail = [this](const exchange::OutgoingMessage &mail) { return m_transport->Send(mail); };
-    // The printed receipt (TrpCompr), the central-status window and the biometric confirmation are connected
-    // here when they are installed; until then the window says so or keeps their buttons disabled.
+    m_personalHooks->printReceipt = [this] {
+        reports::TrpCompr receipt(reports::ComprData::fromDm(*m_dm));
+        QPrinter printer(QPrinter::HighResolution);
+        reports::printReportWithProgress(receipt, printer, m_fpedp.get());
+    };
+    // The central-status window and the biometric confirmation are connected here when they are installed;
+    // until then the window keeps their commands disabled.
     m_fpedp =
         std::make_unique<personal::TFPedP>(*m_dm, *m_ui, *m_personalRules, *m_slips, *m_captures, *m_personalHooks);
     m_fpedp->updateHookButtons();

@@ -4,6 +4,7 @@
 #include "personal/PersonalRules.h"
 #include "personal/SlipLookup.h"
 #include "platform/os/StationScratch.h"
+#include "reports/RegistryTexts.h"
 #include "store/Tdm.h"
 
 #include <QDateTime>
@@ -357,11 +358,11 @@ void PersonalWindowRules::receipt()
 
 QString PersonalWindowRules::receiptBody(const QString &request, const QString &office, const QString &securityCode)
 {
-    return QStringLiteral("Puede obtener su certificado de antecedentes penales en la página "
-                          "https://www.tav-central.example/certificados eligiendo la opción TAV con el código de "
-                          "pedido: ") +
-           request + QStringLiteral(" código de regional:") + office + QStringLiteral(" y código de seguridad: ") +
-           securityCode;
+    // The same certificate page the printed receipt names.
+    return QStringLiteral("Puede obtener su certificado de antecedentes penales en la página https://") +
+           reports::RegistryTexts::defaultCertificateUrl() +
+           QStringLiteral(" eligiendo la opción TAV con el código de pedido: ") + request +
+           QStringLiteral(" código de regional:") + office + QStringLiteral(" y código de seguridad: ") + securityCode;
 }
 
 void PersonalWindowRules::emailReceipt()
