@@ -4,6 +4,7 @@
 #include "capture/windows/TFImgDig.h"
 #include "capture/windows/TFVerImg.h"
 #include "capture/windows/TTwainForm.h"
+#include "exchange/MailReception.h"
 #include "exchange/ReplyHandlers.h"
 #include "exchange/RequestSender.h"
 #include "exchange/SendLog.h"
@@ -69,6 +70,9 @@ Application::~Application()
     m_forg.reset();
     m_logWindow.reset();
     m_inbox.reset();
+    if (m_dm)
+        m_dm->receptionCycle = nullptr;
+    m_reception.reset();
     m_replies.reset();
     m_stateLists.reset();
     m_monthly.reset();
@@ -220,12 +224,23 @@ void Application::createExchange()
     m_replies->printImage = exchange::answerPrinter(m_menu.get());
     m_replies->printPersonalAnswer = exchange::personalAnswerPrinter(*m_dm);
     m_inbox = std::make_unique<exchange::TFBandeja>(*m_dm, *m_mail, *m_transport, m_menu.get());
-    m_inbox->rules().processMessage = exchange::MailboxRules::processWithReplies(*m_dm, *m_mail, *m_replies);
+    // The main window's timer, button and menu item run this cycle (they hold the reception guard).
+    m_reception = std::make_unique<exchange::MailReception>(*m_dm, *m_mail, *m_replies, *m_activity, *m_transport);
+    m_dm->receptionCycle = [this] { m_reception->runCycle(); };
+    // The mailbox window's "Procesar" handles a message exactly as the cycle does (log lines, reply files only).
+    m_inbox->rules().processMessage = [this](int n, QString &error) {
+        return m_reception->RecibirMsgIndyToTav(n, error);
+    };
 }
 
 void Application::sendFrom(QWidget *window, const std::function<void()> &send)
 {
-    // No reception cycle starts while a send is under way (the cycle checks the same flag).
+    // A send and a reception cycle never run at the same time: no send while a cycle runs, and no cycle
+    // starts while a send is under way (the cycle checks the same flag).
+    if (!m_dm->receptionIdle) {
+        m_ui->message(shell::MainMenuRules::receptionBusyMessage(), ui::Ui::warningTitle());
+        return;
+    }
     const bool wasIdle = m_dm->receptionIdle;
     m_dm->receptionIdle = false;
     window->setEnabled(false);

@@ -49,6 +49,7 @@ class TdmMail;
 class ReplyHandlers;
 class TFBandeja;
 class TFProgresoCorreo;
+class MailReception;
 } // namespace tav::exchange
 namespace tav::reports {
 class TFListado;
@@ -130,6 +131,7 @@ private:
     std::unique_ptr<reports::TFInfMensual> m_monthly;
     std::unique_ptr<queries::CentralStatusLists> m_stateLists;
     std::unique_ptr<exchange::ReplyHandlers> m_replies;
+    std::unique_ptr<exchange::MailReception> m_reception;
 };
 
 } // namespace tav::app

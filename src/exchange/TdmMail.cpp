@@ -1,5 +1,7 @@
 #include "exchange/TdmMail.h"
 
+#include "exchange/MailReception.h"
+
 #include "platform/mail/MailNames.h"
 #include "platform/text/Cp1252Qt.h"
 #include "store/Tdm.h"
@@ -186,9 +188,7 @@ void TdmMail::runBlocking(const std::function<void()> &step)
 
 void TdmMail::writeLog(const QString &line)
 {
-    QFile f(m_dm.filePath(QStringLiteral("TavRegLog.log")));
-    if (f.open(QIODevice::Append))
-        f.write(text::toCp1252(line) + "\r\n");
+    GrabarLog(m_dm.filePath(QStringLiteral("TavRegLog.log")), line);
 }
 
 QString TdmMail::bodyText(const QStringList &bodyLines)
@@ -333,40 +333,43 @@ bool TdmMail::SaveAllAttachToPath(int n, const QString &directory, QString &erro
     error.clear();
     try {
         BusyGuard busy(m_busy);
-        QByteArray raw;
-        runBlocking([&] { raw = m_pop3->retrieve(n); });
-        if (raw.isEmpty())
-            throw mail::MailError(("Error RetrieveMail:" + QString::number(n)).toStdString());
-        const mail::ReceivedMail received = mail::parseMessage(raw);
-        const QDir dir(directory);
-        const auto save = [&](const QString &networkName, const QByteArray &bytes) {
-            // Names from the network never leave the folder: only a bare name is used.
-            const QString target = dir.filePath(mail::bareFileName(networkName));
-            if (QFile::exists(target) && !QFile::remove(target))
-                throw mail::MailError(("Error DeleteFile:" + target).toStdString());
-            QFile f(target);
-            if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size() || !f.flush())
-                throw mail::MailError(("Error SaveToFile:" + target).toStdString());
-        };
-        const QString type = received.header.contentType.toLower();
-        if (type.contains(QLatin1String("multipart/mixed"))) {
-            for (const mail::MimePart &part : received.parts)
-                if (part.attachment)
-                    save(part.fileName, part.data);
-        } else if (type.contains(QLatin1String("application/octet-stream"))) {
-            // A single-part message that is itself the attachment: its name is read from the disposition.
-            QString disposition = received.header.contentDisposition;
-            const qsizetype at = disposition.indexOf(QLatin1String("attachment;"), 0, Qt::CaseInsensitive);
-            if (at >= 0)
-                disposition.remove(at, 11);
-            disposition.remove(QLatin1Char('"'));
-            disposition.remove(QLatin1Char(' '));
-            QString name;
-            for (const QString &pair : disposition.split(QLatin1Char(';')))
-                if (pair.section(QLatin1Char('='), 0, 0).compare(QLatin1String("filename"), Qt::CaseInsensitive) == 0)
-                    name = pair.section(QLatin1Char('='), 1);
-            save(name, received.singleBody);
-        }
+        // Decoding and writing a large message take as long as fetching it: all of it off this thread.
+        runBlocking([&] {
+            const QByteArray raw = m_pop3->retrieve(n);
+            if (raw.isEmpty())
+                throw mail::MailError(("Error RetrieveMail:" + QString::number(n)).toStdString());
+            const mail::ReceivedMail received = mail::parseMessage(raw);
+            const QDir dir(directory);
+            const auto save = [&](const QString &networkName, const QByteArray &bytes) {
+                // Names from the network never leave the folder: only a bare name is used.
+                const QString target = dir.filePath(mail::bareFileName(networkName));
+                if (QFile::exists(target) && !QFile::remove(target))
+                    throw mail::MailError(("Error DeleteFile:" + target).toStdString());
+                QFile f(target);
+                if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size() || !f.flush())
+                    throw mail::MailError(("Error SaveToFile:" + target).toStdString());
+            };
+            const QString type = received.header.contentType.toLower();
+            if (type.contains(QLatin1String("multipart/mixed"))) {
+                for (const mail::MimePart &part : received.parts)
+                    if (part.attachment)
+                        save(part.fileName, part.data);
+            } else if (type.contains(QLatin1String("application/octet-stream"))) {
+                // A single-part message that is itself the attachment: its name is read from the disposition.
+                QString disposition = received.header.contentDisposition;
+                const qsizetype at = disposition.indexOf(QLatin1String("attachment;"), 0, Qt::CaseInsensitive);
+                if (at >= 0)
+                    disposition.remove(at, 11);
+                disposition.remove(QLatin1Char('"'));
+                disposition.remove(QLatin1Char(' '));
+                QString name;
+                for (const QString &pair : disposition.split(QLatin1Char(';')))
+                    if (pair.section(QLatin1Char('='), 0, 0).compare(QLatin1String("filename"), Qt::CaseInsensitive) ==
+                        0)
+                        name = pair.section(QLatin1Char('='), 1);
+                save(name, received.singleBody);
+            }
+        });
         return true;
     } catch (const mail::MailError &e) {
         error = QStringLiteral("ERROR SaveAllAttachToPath: ") + e.text();
@@ -403,8 +406,11 @@ bool TdmMail::ForwardMail(int n, const QString &address, QString &error)
         if (raw.isEmpty())
             throw mail::MailError(("Error ForwardMail:" + QString::number(n)).toStdString());
         QString sender;
-        const QByteArray forwarded =
-            mail::redirectMessage(raw, QStringLiteral(" (REENVIO TAV REGIONAL)"), address, &sender);
+        QByteArray forwarded;
+        // A large message takes a while to rewrite: off this thread too.
+        runBlocking([&] {
+            forwarded = mail::redirectMessage(raw, QStringLiteral(" (REENVIO TAV REGIONAL)"), address, &sender);
+        });
         smtpMessageSize = forwarded.size();
         const mail::ServerSettings server = smtpServer();
         sendShown(server, sender.isEmpty() ? userEmail : sender, {address}, forwarded);
