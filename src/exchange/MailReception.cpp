@@ -55,8 +55,8 @@ bool GrabarLog(const QString &logFile, const QString &line)
     return false;
 }
 
-MailReception::MailReception(store::Tdm &dm, TdmMail &mail, ReplyHandlers &replies,
-                             reports::ActivityReport &activity, TSMime &transport)
+MailReception::MailReception(store::Tdm &dm, TdmMail &mail, ReplyHandlers &replies, reports::ActivityReport &activity,
+                             TSMime &transport)
     : m_dm(dm), m_mail(mail), m_replies(replies), m_activity(activity), m_transport(transport)
 {}
 
@@ -126,7 +126,10 @@ void MailReception::ProcesarCorreo()
     int total = 0;
     QString error;
     bool ok = m_mail.GetTotMsgInbox(total, error);
-    while (ok && total >= n) {
+    // The messages on the server when the cycle starts are its work; what arrives meanwhile waits for the
+    // next cycle. A forwarding address that leads back to this mailbox can then never keep a cycle going.
+    int left = total;
+    while (ok && total >= n && left-- > 0) {
         ui.setStatusText(QStringLiteral("Procesando mensajes de correo...(Procesados: %1 -  No Procesados: %2 - "
                                         "Reenviados: %3) - Total en el servidor: %4")
                              .arg(c.processed)
@@ -255,7 +258,7 @@ int MailReception::RecibirMsgIndyToTav(int n, QString &error)
         return 0;
     } catch (const std::exception &e) {
         const QString why = dynamic_cast<const StepFailed *>(&e) ? static_cast<const StepFailed &>(e).text()
-                                                                   : QString::fromUtf8(e.what());
+                                                                 : QString::fromUtf8(e.what());
         error = QStringLiteral("Error RecibirMsgIndyToTav: ") + why + QStringLiteral(" - MsgId: ") +
                 (headerRead ? header.MsgId : QString());
         return -1;

@@ -62,9 +62,11 @@ bool MailServers::start(const QString &certFile, const QString &keyFile)
 {
     const QString t = path(QString());
     ::chmod(t.toLocal8Bit().constData(), 0755); // dovecot reads it as nobody
-    for (const char *d : {"run", "state", "Maildir/cur", "Maildir/new", "Maildir/tmp"})
+    for (const char *d :
+         {"run", "state", "Maildir/cur", "Maildir/new", "Maildir/tmp", "Aparte/cur", "Aparte/new", "Aparte/tmp"})
         QDir().mkpath(path(QString::fromLatin1(d)));
     chownTree(path("Maildir"));
+    chownTree(path("Aparte"));
     m_pop3Port = freePort();
     m_smtpPort = freePort();
     const bool tls = !certFile.isEmpty();
@@ -102,6 +104,8 @@ bool MailServers::start(const QString &certFile, const QString &keyFile)
                          path("Maildir")};
     if (tls)
         smtpArgs << certFile << keyFile << user() << password();
+    if (!m_apart.isEmpty())
+        smtpArgs << QStringLiteral("--aparte=") + m_apart + QLatin1Char('=') + path("Aparte");
     m_smtp.start(QStringLiteral("/usr/bin/python3"), smtpArgs);
     if (!m_dovecot.waitForStarted(5000) || !m_smtp.waitForStarted(5000)) {
         m_error = QStringLiteral("no arrancaron los servidores");
@@ -152,6 +156,17 @@ QStringList MailServers::deliveredFiles() const
 {
     QStringList files;
     for (const char *sub : {"Maildir/new", "Maildir/cur"}) {
+        QDir dir(path(QString::fromLatin1(sub)));
+        for (const QString &entry : dir.entryList(QDir::Files, QDir::Time | QDir::Reversed))
+            files << dir.filePath(entry);
+    }
+    return files;
+}
+
+QStringList MailServers::apartFiles() const
+{
+    QStringList files;
+    for (const char *sub : {"Aparte/new", "Aparte/cur"}) {
         QDir dir(path(QString::fromLatin1(sub)));
         for (const QString &entry : dir.entryList(QDir::Files, QDir::Time | QDir::Reversed))
             files << dir.filePath(entry);

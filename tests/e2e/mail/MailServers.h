@@ -19,6 +19,10 @@ public:
     MailServers(const MailServers &) = delete;
     MailServers &operator=(const MailServers &) = delete;
 
+    // Mail for this address is kept apart from the account's mailbox (call before start()); see apartFiles().
+    void keepApart(const QString &address) { m_apart = address; }
+    QStringList apartFiles() const;
+
     // Starts both servers; false (with the reason in error()) when one did not come up within ten seconds.
     // With a certificate and key both speak TLS the way a careful provider sets them up: POP3 offers STARTTLS
     // on its port and implicit TLS on pop3sPort(), and refuses a login in clear; SMTP requires STARTTLS and
@@ -50,6 +54,7 @@ private:
     int m_smtpPort = 0;
     int m_pop3sPort = 0;
     QString m_error;
+    QString m_apart;
 };
 
 } // namespace tav::test
