@@ -314,5 +314,7 @@ QHttpServerResponse CentralSim::handle(const QHttpServerRequest &request)
     std::printf("central-sim: %s pedido %s regional %s -> %s\n", m.operation.toUtf8().constData(),
                 m.Pedido.toUtf8().constData(), m.Regional.toUtf8().constData(), folder.toUtf8().constData());
     std::fflush(stdout);
+    if (onStored)
+        onStored(folder, m);
     return QHttpServerResponse(QByteArrayLiteral("text/xml; charset=utf-8"), resultEnvelope(m.operation, answer));
 }

@@ -6,6 +6,8 @@
 #include <QList>
 #include <QString>
 
+#include <functional>
+
 // The central office as the regional offices see it: its message service answers SendMessage and
 // VerifyMessage, and every message received is stored in a folder of its own.
 class CentralSim
@@ -34,6 +36,9 @@ public:
     explicit CentralSim(Options options);
 
     QHttpServer &server() { return m_server; }
+
+    // Called with the folder of each message once it is stored (the replies by mail hang here).
+    std::function<void(const QString &folder, const ParsedMessage &message)> onStored;
 
     static const QString &serviceNamespace();
     static const QString &messagePath();

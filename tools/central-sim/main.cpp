@@ -1,26 +1,33 @@
 // central-sim: a stand-in for the central office on this machine, for tests, demos and training.
 //
 //   central-sim --listen 127.0.0.1:PORT --store DIR [--config FILE] [--cert FILE --key FILE] [--boletas FILE]
+//               [--smtp HOST:PORT --buzon ADDRESS [--auto confirmar,contestar] [--demora SECONDS]]
+//   central-sim --store DIR --smtp HOST:PORT --buzon ADDRESS --responder FOLDER --tipo KIND
 //
 // PORT 0 picks a free port. When it is ready it prints one line, "central-sim: escuchando en URL", with the
 // address of its message service; each message then gives one line on standard output.
 
 #include "CentralSim.h"
+#include "ReplyMailer.h"
 #include "SlipService.h"
 
 #include <QCommandLineParser>
-#include <QCoreApplication>
 #include <QFile>
+#include <QGuiApplication>
 #include <QHostAddress>
 #include <QSettings>
 #include <QSslCertificate>
 #include <QSslKey>
 
 #include <cstdio>
+#include <memory>
 
 int main(int argc, char **argv)
 {
-    QCoreApplication app(argc, argv);
+    // The certificate images of the replies are drawn without a display.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("central-sim"));
     QCommandLineParser cli;
     cli.setApplicationDescription(QStringLiteral("Oficina central simulada para pruebas y capacitación"));
@@ -39,6 +46,7 @@ int main(int argc, char **argv)
                                    QStringLiteral("Archivo de boletas, trámites y códigos de seguridad"),
                                    QStringLiteral("ARCHIVO"));
     cli.addOptions({listen, store, config, cert, key, slips});
+    ReplyMailer::addOptions(cli);
     cli.process(app);
 
     const auto die = [](const QString &text) {
@@ -70,8 +78,29 @@ int main(int argc, char **argv)
     }
     if (!QDir().mkpath(options.storeDir))
         return die(QStringLiteral("no se pudo crear ") + options.storeDir);
+    ReplyMailer::Settings mailSettings;
+    {
+        QString error;
+        std::unique_ptr<QSettings> ini;
+        if (cli.isSet(config))
+            ini = std::make_unique<QSettings>(cli.value(config), QSettings::IniFormat);
+        if (!ReplyMailer::readSettings(cli, ini.get(), mailSettings, error))
+            return die(error);
+    }
+    ReplyMailer mailer(options.storeDir, mailSettings);
+    if (cli.isSet(QStringLiteral("responder"))) {
+        // One reply on command, then the end.
+        QString error;
+        if (!mailer.reply(cli.value(QStringLiteral("responder")), cli.value(QStringLiteral("tipo")), error))
+            return die(error);
+        return 0;
+    }
 
     CentralSim sim(options);
+    mailer.install(sim.server());
+    sim.onStored = [&mailer](const QString &folder, const CentralSim::ParsedMessage &m) {
+        mailer.messageStored(folder, m.operation, m.Subject);
+    };
     // The slip, procedure and security-code services answer whether or not a data file is given.
     SlipService slipService;
     QString slipError;
@@ -97,5 +126,5 @@ int main(int argc, char **argv)
                 address.toString().toUtf8().constData(), unsigned(bound),
                 CentralSim::messagePath().toUtf8().constData());
     std::fflush(stdout);
-    return QCoreApplication::exec();
+    return QGuiApplication::exec();
 }
