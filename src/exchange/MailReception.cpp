@@ -7,12 +7,16 @@
 #include "reports/ActivityReport.h"
 #include "store/Tdm.h"
 
+#include <QCoreApplication>
 #include <QDir>
+#include <QEventLoop>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QThread>
 
 #include <exception>
+#include <functional>
+#include <memory>
 #include <stdexcept>
 
 namespace tav::exchange {
@@ -34,6 +38,23 @@ public:
     explicit StepFailed(const QString &text) : std::runtime_error(text.toStdString()) {}
     QString text() const { return QString::fromStdString(what()); }
 };
+
+// Runs `step` on a worker thread while this thread keeps processing events (windows repaint, timers fire;
+// what the person types waits until the step is done).
+void runOffThread(const std::function<void()> &step)
+{
+    QCoreApplication *app = QCoreApplication::instance();
+    if (!app || QThread::currentThread() != app->thread()) {
+        step();
+        return;
+    }
+    std::unique_ptr<QThread> worker(QThread::create(step));
+    QEventLoop loop;
+    QObject::connect(worker.get(), &QThread::finished, &loop, &QEventLoop::quit);
+    worker->start();
+    loop.exec(QEventLoop::ExcludeUserInputEvents);
+    worker->wait();
+}
 
 } // namespace
 
@@ -121,6 +142,8 @@ void MailReception::ProcesarCorreo()
     ui::Ui &ui = m_dm.ui();
     ui.setStatusText(QStringLiteral("Procesando mensajes de correo..."));
     const auto busy = ui.busyCursor();
+    // The handlers' tables stay open from the first reply to the end of the cycle.
+    const auto tables = m_replies.holdTables();
     Counters &c = m_counters;
     int n = 1;
     int total = 0;
@@ -241,6 +264,8 @@ int MailReception::RecibirMsgIndyToTav(int n, QString &error)
                 throw StepFailed(QStringLiteral("No se pudo guardar adjuntos en disco:") + stepError);
             log(stepLine("SaveAllAttachToPath"));
             m_replies.outlookNames = false;
+            // Opening a table reads all of it: done off this thread, once per cycle.
+            m_replies.openTables(runOffThread);
             if (!m_replies.ProcesaMsgIndyToTAV(header.Subject, stepError))
                 throw StepFailed(QStringLiteral("No se pudo procesar el mensaje en la base TAV: ") + stepError);
             log(stepLine("ProcesaMsgIndyToTAV"));

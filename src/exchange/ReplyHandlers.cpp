@@ -95,13 +95,47 @@ Dataset &ReplyHandlers::table(bool personal)
     auto &own = personal ? m_pedp : m_ped;
     if (!own)
         own = store::openOwnDataset(m_dm, personal ? QStringLiteral("pedp") : QStringLiteral("ped"));
+    else if (m_holds > 0)
+        m_dm.FlushBuffers(*own); // held open: what other stations saved meanwhile is read (only that)
     return *own;
 }
 
 ReplyHandlers::Release::~Release()
 {
+    if (m_handlers.m_holds > 0)
+        return;
     m_handlers.m_ped.reset();
     m_handlers.m_pedp.reset();
+}
+
+ReplyHandlers::TablesHeld::~TablesHeld()
+{
+    if (m_handlers && --m_handlers->m_holds == 0) {
+        m_handlers->m_ped.reset();
+        m_handlers->m_pedp.reset();
+    }
+}
+
+void ReplyHandlers::openTables(const std::function<void(const std::function<void()> &)> &offThread)
+{
+    for (const bool personal : {false, true}) {
+        auto &own = personal ? m_pedp : m_ped;
+        if (own)
+            continue;
+        const QString component = personal ? QStringLiteral("pedp") : QStringLiteral("ped");
+        std::unique_ptr<store::RecordSource> source = store::ownSource(m_dm, component);
+        std::exception_ptr failure;
+        offThread([&] {
+            try {
+                source->open();
+            } catch (...) {
+                failure = std::current_exception();
+            }
+        });
+        if (failure)
+            std::rethrow_exception(failure);
+        own = store::ownDatasetOn(m_dm, component, std::move(source));
+    }
 }
 
 Dataset *ReplyHandlers::findRequest(bool personal, const ReplyData &data)

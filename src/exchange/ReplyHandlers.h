@@ -5,6 +5,7 @@
 
 #include <functional>
 #include <memory>
+#include <utility>
 
 namespace tav::store {
 class Tdm;
@@ -58,6 +59,27 @@ public:
     bool ProcesarRechazoPersonal();
     bool ProcesarEstados();
 
+    // A reception cycle holds the handlers' own tables open from its first reply to its end, since opening a
+    // table reads all of it; outside a cycle each handler opens and closes them itself. The tables close when
+    // the last holder goes.
+    class TablesHeld
+    {
+    public:
+        explicit TablesHeld(ReplyHandlers &handlers) : m_handlers(&handlers) { ++m_handlers->m_holds; }
+        TablesHeld(TablesHeld &&other) noexcept : m_handlers(std::exchange(other.m_handlers, nullptr)) {}
+        ~TablesHeld();
+        TablesHeld(const TablesHeld &) = delete;
+        TablesHeld &operator=(const TablesHeld &) = delete;
+        TablesHeld &operator=(TablesHeld &&) = delete;
+
+    private:
+        ReplyHandlers *m_handlers;
+    };
+    [[nodiscard]] TablesHeld holdTables() { return TablesHeld(*this); }
+    // Opens the own tables not open yet; `offThread` runs the reading of the files (it may run it on a worker
+    // thread: no dataset is involved until it returns). Throws DatasetError when a table cannot be opened.
+    void openTables(const std::function<void(const std::function<void()> &)> &offThread);
+
     // A subject that names a reply (exactly, with case): the settings x_msgexp, x_msgexpp, x_msgconfp, or
     // "CONFIRMO", "RECHAZO", "RECHAZOP", "SETESTADO".
     bool EsAsuntoConocido(const QString &subject);
@@ -97,6 +119,7 @@ private:
     queries::CentralStatusLists &m_stateLists;
     std::unique_ptr<store::Dataset> m_ped;
     std::unique_ptr<store::Dataset> m_pedp;
+    int m_holds = 0;
 };
 
 } // namespace tav::exchange

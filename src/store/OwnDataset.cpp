@@ -6,7 +6,7 @@
 
 namespace tav::store {
 
-std::unique_ptr<Dataset> openOwnDataset(Tdm &dm, const QString &component)
+std::unique_ptr<RecordSource> ownSource(Tdm &dm, const QString &component)
 {
     const TableDef *def = findTableDef(component);
     if (!def)
@@ -14,11 +14,20 @@ std::unique_ptr<Dataset> openOwnDataset(Tdm &dm, const QString &component)
     QList<ColumnDef> columns;
     for (const auto &f : def->fields)
         columns.append(DbfSource::columnOf(f));
-    auto source = std::make_unique<DbfSource>(dm.storage().tablePath(def->file), def->indexField, columns);
+    return std::make_unique<DbfSource>(dm.storage().tablePath(def->file), def->indexField, columns);
+}
+
+std::unique_ptr<Dataset> ownDatasetOn(Tdm &dm, const QString &component, std::unique_ptr<RecordSource> source)
+{
     auto ds = std::make_unique<Dataset>(component, std::move(source));
     ds->showMessage = [&dm](const QString &text) { dm.ui().warning(text); };
     ds->open();
     return ds;
+}
+
+std::unique_ptr<Dataset> openOwnDataset(Tdm &dm, const QString &component)
+{
+    return ownDatasetOn(dm, component, ownSource(dm, component));
 }
 
 } // namespace tav::store

@@ -15,4 +15,11 @@ class Tdm;
 // window. It is opened and tells refusals through the data module's message box; no rule is bound to it.
 std::unique_ptr<Dataset> openOwnDataset(Tdm &dm, const QString &component);
 
+// The same in two steps, for a caller that keeps a window responsive: ownSource makes the dataset's record
+// source, still closed; opening it (its open()) reads the whole table to build the in-memory indexes and may
+// run on a worker thread, since nothing else sees the source yet; ownDatasetOn then makes and opens the
+// dataset over it on the calling thread (cheap once the source is open).
+std::unique_ptr<RecordSource> ownSource(Tdm &dm, const QString &component);
+std::unique_ptr<Dataset> ownDatasetOn(Tdm &dm, const QString &component, std::unique_ptr<RecordSource> source);
+
 } // namespace tav::store

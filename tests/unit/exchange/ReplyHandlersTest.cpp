@@ -519,3 +519,34 @@ TEST(ActivityReportTest, KeepsItsLinesInLogpTxt)
 }
 
 } // namespace
+
+TEST_F(ReplyTest, TablesHeldForACycleSeeRequestsSavedMeanwhileAndCloseAtItsEnd)
+{
+    addRequest({false, 1});
+    {
+        const auto held = handlers->holdTables();
+        int offThread = 0;
+        handlers->openTables([&](const std::function<void()> &step) {
+            ++offThread;
+            step();
+        });
+        EXPECT_EQ(offThread, 2); // ped and pedp, each opened once
+        write("resp.dat", "[DATA]\nc_ped=1\nc_reg=7\nn_expe=10\nc_est=T\n");
+        QString error;
+        ASSERT_TRUE(handlers->ProcesaMsgIndyToTAV("CONFIRMO", error)) << error.toStdString();
+        // Saved by a window (or another station) while the cycle holds its own table open.
+        addRequest({false, 2});
+        write("resp.dat", "[DATA]\nc_ped=2\nc_reg=7\nn_expe=20\nc_est=T\n");
+        ASSERT_TRUE(handlers->ProcesaMsgIndyToTAV("CONFIRMO", error)) << error.toStdString();
+        handlers->openTables([&](const std::function<void()> &) { ++offThread; });
+        EXPECT_EQ(offThread, 2); // already open
+    }
+    // Closed with the cycle: with the data module's tables closed too, the table can be taken alone.
+    dm->closeTables();
+    auto exclusive = dbf::Table::open(file("ped.dbf"), dbf::OpenMode::Exclusive);
+    exclusive.close();
+    dm->openTables();
+    ASSERT_TRUE(dm->ped->findKey(2));
+    EXPECT_EQ(dm->ped->field("C_EST").asString(), "T");
+    EXPECT_EQ(dm->ped->field("N_EXPE").asInteger(), 20);
+}
