@@ -198,12 +198,14 @@ bool MailReception::BorroAdjuntosTempEnDisco(const QString &directory, QString &
 {
     error.clear();
     const QDir dir(directory);
+    // One pass over the folder (it holds every request's files), whatever case each name was written in.
+    const QStringList found =
+        dir.entryList(replyFileNames(), QDir::Files | QDir::Hidden | QDir::System, QDir::Name | QDir::IgnoreCase);
     for (const QString &name : replyFileNames()) {
-        // Whatever the case the file was written in (offices come from Windows).
-        for (const QString &found : dir.entryList({name}, QDir::Files | QDir::Hidden | QDir::System)) {
-            if (found.compare(name, Qt::CaseInsensitive) != 0)
+        for (const QString &entry : found) {
+            if (entry.compare(name, Qt::CaseInsensitive) != 0)
                 continue;
-            const QString path = dir.filePath(found);
+            const QString path = dir.filePath(entry);
             if (!QFile::remove(path)) {
                 error = QStringLiteral("Error BorroAdjuntosTempEnDisco: Error DeleteFile:") + path;
                 return false;
