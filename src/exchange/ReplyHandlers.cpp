@@ -10,6 +10,7 @@
 #include "platform/text/LineEndings.h"
 
 #include <QFile>
+#include <QThread>
 
 namespace tav::exchange {
 
@@ -95,8 +96,8 @@ Dataset &ReplyHandlers::table(bool personal)
     auto &own = personal ? m_pedp : m_ped;
     if (!own)
         own = store::openOwnDataset(m_dm, personal ? QStringLiteral("pedp") : QStringLiteral("ped"));
-    else if (m_holds > 0)
-        m_dm.FlushBuffers(*own); // held open: what other stations saved meanwhile is read (only that)
+    else if (m_holds > 0 && std::exchange(personal ? m_usedPedp : m_usedPed, true))
+        m_dm.FlushBuffers(*own); // held open since an earlier reply: what was saved meanwhile is read
     return *own;
 }
 
@@ -113,28 +114,40 @@ ReplyHandlers::TablesHeld::~TablesHeld()
     if (m_handlers && --m_handlers->m_holds == 0) {
         m_handlers->m_ped.reset();
         m_handlers->m_pedp.reset();
+        m_handlers->m_usedPed = m_handlers->m_usedPedp = false;
+        for (const bool personal : {false, true}) {
+            bool &due = personal ? m_handlers->m_showPedp : m_handlers->m_showPed;
+            if (std::exchange(due, false))
+                m_handlers->showChanges(personal);
+        }
     }
 }
 
 void ReplyHandlers::openTables(const std::function<void(const std::function<void()> &)> &offThread)
 {
+    QThread *here = QThread::currentThread();
     for (const bool personal : {false, true}) {
         auto &own = personal ? m_pedp : m_ped;
         if (own)
             continue;
         const QString component = personal ? QStringLiteral("pedp") : QStringLiteral("ped");
         std::unique_ptr<store::RecordSource> source = store::ownSource(m_dm, component);
+        std::unique_ptr<Dataset> opened;
         std::exception_ptr failure;
+        // The table is read and the dataset over it made where offThread runs them; nothing else can see the
+        // dataset before it is handed to this thread, whose event loop then owns it.
         offThread([&] {
             try {
                 source->open();
+                opened = store::ownDatasetOn(m_dm, component, std::move(source));
+                opened->moveToThread(here);
             } catch (...) {
                 failure = std::current_exception();
             }
         });
         if (failure)
             std::rethrow_exception(failure);
-        own = store::ownDatasetOn(m_dm, component, std::move(source));
+        own = std::move(opened);
     }
 }
 
@@ -162,6 +175,16 @@ void ReplyHandlers::save(Dataset &request)
 }
 
 void ReplyHandlers::afterSave(bool personal)
+{
+    // Within a reception cycle the windows are brought up to date once, at its end.
+    if (m_holds > 0) {
+        (personal ? m_showPedp : m_showPed) = true;
+        return;
+    }
+    showChanges(personal);
+}
+
+void ReplyHandlers::showChanges(bool personal)
 {
     // The person's window shows the change; a record open for editing there is left alone.
     Dataset &shown = personal ? *m_dm.pedp : *m_dm.ped;

@@ -107,6 +107,7 @@ private:
     // Saves the edited request as the system's own save; throws DatasetError when the table refuses.
     void save(store::Dataset &request);
     void afterSave(bool personal);
+    void showChanges(bool personal);
     // Copies the answer image over the request's answer file; throws DatasetError when it cannot be stored.
     void storeAnswer(const QString &image, const QString &answerFile);
     void activity(const QString &rest);
@@ -120,6 +121,10 @@ private:
     std::unique_ptr<store::Dataset> m_ped;
     std::unique_ptr<store::Dataset> m_pedp;
     int m_holds = 0;
+    bool m_showPed = false; // a held cycle changed requests the windows have not re-read yet
+    bool m_showPedp = false;
+    bool m_usedPed = false; // a held table already served a reply (so the next one reads what came since)
+    bool m_usedPedp = false;
 };
 
 } // namespace tav::exchange
