@@ -10,6 +10,7 @@ namespace {
 
 constexpr int kGridW = 7; // along the ridge
 constexpr int kGridH = 9; // across the ridge; the pixel's own row is the middle one
+constexpr int kFillHolePasses = 3;
 
 struct BinGrids
 {
@@ -19,12 +20,13 @@ struct BinGrids
     {
         for (int d = 0; d < kDirections; ++d) {
             const double a = d * std::numbers::pi / kDirections;
-            const double c = std::cos(a), s = std::sin(a);
+            const double ux = std::sin(a), uy = -std::cos(a); // along the flow
+            const double vx = std::cos(a), vy = std::sin(a);  // across it
             for (int r = 0; r < kGridH; ++r)
                 for (int k = 0; k < kGridW; ++k) {
                     const double u = k - (kGridW - 1) / 2.0, v = r - (kGridH - 1) / 2.0;
                     offsets[static_cast<std::size_t>(d)][static_cast<std::size_t>(r * kGridW + k)] = {
-                        static_cast<int>(std::lround(u * c - v * s)), static_cast<int>(std::lround(u * s + v * c))};
+                        static_cast<int>(std::lround(u * ux + v * vx)), static_cast<int>(std::lround(u * uy + v * vy))};
                 }
         }
     }
@@ -67,7 +69,34 @@ std::vector<std::uint8_t> binarize(const PaddedImage &image, const BlockMaps &ma
                 centre * kGridH < total ? 1 : 0;
         }
     }
+    for (int pass = 0; pass < kFillHolePasses; ++pass)
+        fillHoles(out, w, h);
     return out;
+}
+
+void fillHoles(std::vector<std::uint8_t> &bin, int w, int h)
+{
+    // Along rows: a pixel whose left and right neighbours agree with each other but not with it.
+    for (int y = 0; y < h; ++y) {
+        std::uint8_t *row = bin.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(w);
+        for (int x = 1; x < w - 1; ++x)
+            if (row[x - 1] != row[x] && row[x - 1] == row[x + 1]) {
+                row[x] = row[x - 1];
+                ++x; // the right neighbour cannot be a hole now
+            }
+    }
+    // Then along columns.
+    const std::size_t stride = static_cast<std::size_t>(w);
+    for (int x = 0; x < w; ++x) {
+        std::uint8_t *col = bin.data() + x;
+        for (int y = 1; y < h - 1; ++y) {
+            const std::size_t i = static_cast<std::size_t>(y) * stride;
+            if (col[i - stride] != col[i] && col[i - stride] == col[i + stride]) {
+                col[i] = col[i - stride];
+                ++y;
+            }
+        }
+    }
 }
 
 } // namespace tav::quality

@@ -1,11 +1,13 @@
 #pragma once
 
 // The block maps of a finger image over 8 x 8 pixel blocks, each block analysed in the 24 x 24 window
-// centred on it: the ridge direction (one of 16, or -1 when none can be trusted), the low-contrast map
-// (background), the low ridge-flow map (no dominant direction of its own) and the high-curvature map.
+// centred on it: the ridge direction (one of 16, or -1 when none), the low-contrast map (background),
+// the low ridge-flow map (no dominant direction found in the block's own window) and the high-curvature
+// map (cores and deltas).
 
 #include "platform/quality/PaddedImage.h"
 
+#include <array>
 #include <cstdint>
 #include <vector>
 
@@ -31,21 +33,37 @@ struct BlockMaps
 
 // The stages, in the order computeBlockMaps runs them (each exposed for its own tests).
 
-// 1 where the spread between the 10th and 90th percentile of the window's grey values is below 5.
+// 1 where, in the block's 24 x 24 window, the spread between the grey values at the 10th and the 90th
+// percentile (counted on 6-bit grey) is below 5.
 std::vector<std::uint8_t> lowContrastMap(const PaddedImage &image, int blocksWide, int blocksHigh);
 
-// The strongest directional response of the window (16 directions, 4 waves across the ridges), or
-// kInvalidDirection when it is too weak or not dominant enough. Low-contrast blocks get none.
-std::vector<int> initialDirections(const PaddedImage &image, const BlockMaps &maps);
+// Power of the four discrete Fourier waves (1 to 4 periods over the window) across the rows of the
+// window turned to each of the 16 directions; power[w][d].
+using DirectionPowers = std::array<std::array<double, kDirections>, 4>;
+DirectionPowers directionPowers(const PaddedImage &image, int windowX, int windowY);
+
+// The block's direction from its powers: the primary test (strong and dominant power, in the order of
+// the waves' ranking, without too much shading power), then the relaxed test for blocks at a fork.
+// kInvalidDirection when both fail: the block has low ridge flow.
+int directionFromPowers(const DirectionPowers &powers);
 int blockDirection(const PaddedImage &image, int bx, int by);
 
-// Removes directions that disagree with their neighbours' average or lack enough valid neighbours.
+// Low contrast, first directions and low flow for every block.
+void initialMaps(const PaddedImage &image, BlockMaps &maps);
+// Closes gaps in the low-flow map: two dilations then two erosions over the four neighbours.
+void closeLowFlow(BlockMaps &maps);
+// Removes directions that disagree with their neighbours' average or lack valid neighbours, spiralling
+// out from the centre of the map until nothing more goes.
 void removeInconsistentDirections(BlockMaps &maps);
-// Replaces each direction by the average of its neighbourhood when enough neighbours are valid.
+// Replaces directions by their neighbours' average where it is strong enough (and fills invalid blocks
+// with seven or more valid neighbours).
 void smoothDirections(BlockMaps &maps);
-// Fills invalid blocks (not background) from the nearest valid blocks up, down, left and right.
+// Fills invalid blocks (not background) from the nearest valid blocks up, down, left and right, the
+// nearer weighing more.
 void interpolateDirections(BlockMaps &maps);
-// Marks blocks around which the direction turns a lot (cores and deltas).
+// The outermost ring of blocks gets no direction.
+void invalidateMargin(BlockMaps &maps);
+// Marks blocks around which the direction turns (vorticity of invalid blocks, curvature of valid ones).
 std::vector<std::uint8_t> highCurvatureMap(const BlockMaps &maps);
 
 BlockMaps computeBlockMaps(const PaddedImage &image);

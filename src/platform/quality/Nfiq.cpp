@@ -37,7 +37,9 @@ Analysis analyse(std::span<const std::uint8_t> pixels, int width, int height)
     a.maps = computeBlockMaps(padded);
     a.quality = qualityMap(a.maps);
     a.binary = binarize(padded, a.maps);
-    a.minutiae = findMinutiae(BinaryImage{width, height, a.binary}, pixels, a.maps, a.quality);
+    std::vector<std::uint8_t> edited = a.binary;
+    BinaryView view{width, height, edited};
+    a.minutiae = findMinutiae(view, pixels, a.maps, a.quality);
     a.features = computeFeatures(a.quality, a.minutiae);
     return a;
 }

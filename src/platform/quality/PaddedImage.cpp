@@ -1,6 +1,5 @@
 #include "platform/quality/PaddedImage.h"
 
-#include <algorithm>
 #include <cstring>
 
 namespace tav::quality {
@@ -13,7 +12,7 @@ PaddedImage::PaddedImage(std::span<const std::uint8_t> pixels, int width, int he
     if (width <= 0 || height <= 0)
         return;
     for (int y = -kPad; y < height + kPad; ++y) {
-        const int sy = std::clamp(y, 0, height - 1);
+        const int sy = y < 0 ? 0 : (y >= height ? height - 1 : y);
         const std::uint8_t *src = pixels.data() + static_cast<std::size_t>(sy) * static_cast<std::size_t>(width);
         std::uint8_t *dst = m_data.data() + index(0, y);
         for (int x = 0; x < width; ++x)

@@ -3,6 +3,7 @@
 
 #include "platform/quality/Binarize.h"
 #include "platform/quality/BlockMaps.h"
+#include "platform/quality/Contour.h"
 #include "platform/quality/Minutiae.h"
 #include "platform/quality/PaddedImage.h"
 #include "platform/quality/QualityMap.h"
@@ -10,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <numbers>
 
@@ -65,14 +67,43 @@ TEST(NfiqBlockMaps, RemovesAnOutlierAndInterpolatesAHole)
     interpolateDirections(m);
     EXPECT_EQ(m.direction[m.at(4, 4)], 4);
 
-    // Directions do not wrap wrongly: 15 and 1 average to 0.
-    BlockMaps w = uniformMaps(3, 3, 15);
-    for (int bx = 0; bx < 3; ++bx)
-        w.direction[w.at(bx, 2)] = 1;
-    w.direction[w.at(2, 1)] = 1;
-    w.direction[w.at(1, 1)] = kInvalidDirection;
+    // The nearer neighbour weighs more: 2 one block away against 6 three blocks away.
+    BlockMaps w = uniformMaps(9, 1, kInvalidDirection);
+    w.direction[w.at(3, 0)] = 2;
+    w.direction[w.at(7, 0)] = 6;
     interpolateDirections(w);
-    EXPECT_EQ(w.direction[w.at(1, 1)], 0);
+    EXPECT_EQ(w.direction[w.at(4, 0)], 3);                 // (2 * 3 + 6 * 1) / 4
+    EXPECT_EQ(w.direction[w.at(0, 0)], kInvalidDirection); // a neighbour on one side only
+
+    // A direction with too few valid neighbours goes; smoothing fills a hole ringed by valid blocks.
+    BlockMaps lone = uniformMaps(5, 5, kInvalidDirection);
+    lone.direction[lone.at(2, 2)] = 5;
+    lone.direction[lone.at(1, 2)] = 5;
+    removeInconsistentDirections(lone);
+    EXPECT_EQ(lone.direction[lone.at(2, 2)], kInvalidDirection);
+    BlockMaps ring = uniformMaps(3, 3, 6);
+    ring.direction[ring.at(1, 1)] = kInvalidDirection;
+    smoothDirections(ring);
+    EXPECT_EQ(ring.direction[ring.at(1, 1)], 6);
+}
+
+TEST(NfiqBlockMaps, LowFlowGapsCloseAndTheMarginHasNoDirection)
+{
+    BlockMaps m = uniformMaps(9, 9, 4);
+    for (int by = 3; by <= 5; ++by)
+        for (int bx = 3; bx <= 5; ++bx)
+            m.lowFlow[m.at(bx, by)] = bx != 4 || by != 4; // a low-flow patch with a hole
+    m.lowFlow[m.at(7, 7)] = 1;                            // and a lone block
+    closeLowFlow(m);
+    EXPECT_EQ(m.lowFlow[m.at(4, 4)], 1);
+    EXPECT_EQ(m.lowFlow[m.at(3, 3)], 1);
+    EXPECT_EQ(m.lowFlow[m.at(4, 1)], 0);
+    EXPECT_EQ(m.lowFlow[m.at(7, 7)], 1);
+    EXPECT_EQ(m.lowFlow[m.at(7, 6)], 0);
+    invalidateMargin(m);
+    EXPECT_EQ(m.direction[m.at(0, 4)], kInvalidDirection);
+    EXPECT_EQ(m.direction[m.at(8, 8)], kInvalidDirection);
+    EXPECT_EQ(m.direction[m.at(1, 1)], 4);
 }
 
 TEST(NfiqBlockMaps, HighCurvatureAroundAWhorlOnly)
@@ -96,21 +127,22 @@ TEST(NfiqQualityMap, DropsTowardsUnusableBlocksAndTheEdge)
 {
     BlockMaps m = uniformMaps(10, 10, 2);
     std::vector<std::uint8_t> q = qualityMap(m);
-    const std::uint8_t expectedRow[10] = {2, 2, 3, 3, 4, 4, 3, 3, 2, 2};
+    const std::uint8_t expectedRow[10] = {1, 1, 4, 4, 4, 4, 4, 4, 1, 1};
     for (int bx = 0; bx < 10; ++bx)
         EXPECT_EQ(q[m.at(bx, 5)], expectedRow[bx]) << bx;
     m.lowContrast[m.at(5, 5)] = 1;
     m.lowFlow[m.at(4, 3)] = 1;
     q = qualityMap(m);
     EXPECT_EQ(q[m.at(5, 5)], 0);
-    EXPECT_EQ(q[m.at(4, 4)], 2);
-    EXPECT_EQ(q[m.at(5, 2)], 3); // three blocks from the unusable one and from the edge
-    EXPECT_EQ(q[m.at(4, 3)], 2); // low flow, and two blocks from the unusable one
+    EXPECT_EQ(q[m.at(4, 4)], 2); // next to background
+    EXPECT_EQ(q[m.at(5, 2)], 4); // three blocks from it
+    EXPECT_EQ(q[m.at(4, 3)], 2); // low flow, and two blocks from background
     m.direction[m.at(2, 7)] = kInvalidDirection;
     m.highCurvature[m.at(5, 4)] = 1;
     q = qualityMap(m);
-    EXPECT_EQ(q[m.at(2, 7)], 1); // ridge flow nowhere to be found, but not background
-    EXPECT_EQ(q[m.at(5, 4)], 2);
+    EXPECT_EQ(q[m.at(2, 7)], 0); // no ridge flow to be found: unusable
+    EXPECT_EQ(q[m.at(3, 7)], 2);
+    EXPECT_EQ(q[m.at(5, 4)], 1); // high curvature next to background
 }
 
 TEST(NfiqBinarize, RidgesBecomeRidgePixels)
@@ -133,6 +165,12 @@ TEST(NfiqBinarize, RidgesBecomeRidgePixels)
     BlockMaps none = maps;
     none.direction.assign(none.direction.size(), kInvalidDirection);
     EXPECT_EQ(binarize(img, none), std::vector<std::uint8_t>(bin.size(), 0));
+
+    // One-pixel holes fill, along rows first; two-pixel gaps stay.
+    std::vector<std::uint8_t> b = {1, 0, 1, 1, 0, 0, 1, //
+                                   1, 1, 1, 1, 1, 1, 1};
+    fillHoles(b, 7, 2);
+    EXPECT_EQ(b, (std::vector<std::uint8_t>{1, 1, 1, 1, 0, 0, 1, 1, 1, 1, 1, 1, 1, 1}));
 }
 
 // Vertical ridges 4 pixels wide every 10 pixels on a binary image.
@@ -152,72 +190,121 @@ void setPixels(std::vector<std::uint8_t> &b, int w, int x0, int x1, int y0, int 
             b[static_cast<std::size_t>(y * w + x)] = static_cast<std::uint8_t>(v);
 }
 
+void sortByRow(std::vector<Minutia> &list)
+{
+    std::sort(list.begin(), list.end(),
+              [](const Minutia &a, const Minutia &c) { return a.y != c.y ? a.y < c.y : a.x < c.x; });
+}
+
+TEST(NfiqContour, FollowsABorderAndFindsLoops)
+{
+    // A 5 x 5 ridge square on valley: its border is 16 pixels long.
+    std::vector<std::uint8_t> b(20 * 20, 0);
+    setPixels(b, 20, 5, 10, 5, 10, 1);
+    BinaryView v{20, 20, b};
+    std::vector<ContourPoint> c;
+    EXPECT_EQ(traceContour(v, c, 100, -1, -1, 5, 5, 5, 4, true), TraceResult::Loop);
+    EXPECT_EQ(c.size(), 15u);
+    for (const ContourPoint &p : c) {
+        EXPECT_EQ(v.at(p.x, p.y), 1);
+        EXPECT_EQ(v.at(p.ex, p.ey), 0);
+    }
+    EXPECT_EQ(traceContour(v, c, 100, 9, 5, 5, 5, 5, 4, true), TraceResult::Stopped);
+    EXPECT_EQ(c.size(), 4u); // along the top edge
+    EXPECT_EQ(traceContour(v, c, 3, -1, -1, 5, 5, 5, 4, false), TraceResult::Complete);
+    EXPECT_TRUE(onSameContour(v, 9, 9, 10, 5, 5, 5, 4));
+    EXPECT_FALSE(onSameContour(v, 9, 9, 5, 5, 5, 5, 4));
+    ASSERT_EQ(traceContour(v, c, 100, -1, -1, 5, 5, 5, 4, true), TraceResult::Loop);
+    c.insert(c.begin(), {5, 5, 5, 4});
+    fillLoop(v, c);
+    EXPECT_EQ(std::count(b.begin(), b.end(), 1), 0);
+    // At the image's edge there is nothing to follow.
+    std::vector<std::uint8_t> edge(10 * 10, 0);
+    setPixels(edge, 10, 0, 3, 0, 10, 1);
+    BinaryView e{10, 10, edge};
+    EXPECT_EQ(traceContour(e, c, 30, -1, -1, 2, 5, 3, 5, true), TraceResult::Failed);
+}
+
 TEST(NfiqMinutiae, FindsARidgeEndingAndABifurcation)
 {
     const int w = 120, h = 120;
     std::vector<std::uint8_t> b = verticalRidges(w, h);
     setPixels(b, w, 40, 44, 60, h, 0); // the ridge at x 40..43 ends at y 59
     setPixels(b, w, 74, 80, 0, 50, 1); // the valley at x 74..79 starts at y 50: above it its ridges are one
-    const BlockMaps maps = uniformMaps(15, 15, 8);
-    std::vector<Minutia> found = detectMinutiae(BinaryImage{w, h, b}, maps);
+    BinaryView v{w, h, b};
+    const BlockMaps maps = uniformMaps(15, 15, 0);
+    std::vector<Minutia> found = detectMinutiae(v, maps);
     ASSERT_EQ(found.size(), 2u);
     std::sort(found.begin(), found.end(), [](const Minutia &a, const Minutia &c) { return a.x < c.x; });
     EXPECT_FALSE(found[0].bifurcation);
     EXPECT_NEAR(found[0].x, 41.5, 1.0);
     EXPECT_EQ(found[0].y, 59);
-    EXPECT_LT(found[0].dy, -0.9); // the ridge continues upwards
+    EXPECT_EQ(found[0].direction, 0); // into its ridge, upwards
     EXPECT_TRUE(found[1].bifurcation);
     EXPECT_NEAR(found[1].x, 76.5, 1.0);
-    EXPECT_EQ(found[1].y, 49);   // on the ridge where the two ridges join
-    EXPECT_GT(found[1].dy, 0.9); // the valley continues downwards
+    EXPECT_EQ(found[1].y, 50);         // the first valley pixel
+    EXPECT_EQ(found[1].direction, 16); // into its valley, downwards
 }
 
-TEST(NfiqMinutiae, KeepsOnlyMinutiaeConfirmedAlongTheFlow)
+TEST(NfiqMinutiae, SideMinutiaeGoAndTipsStay)
 {
     const int w = 120, h = 120;
     std::vector<std::uint8_t> b = verticalRidges(w, h);
-    setPixels(b, w, 40, 44, 60, h, 0);                      // a real ending at (41, 59)
-    std::vector<Minutia> list = {{41, 59, false, 0, -1, 0}, // the real ending
-                                 {44, 30, false, 0, -1, 0}, // on a ridge's side
-                                 {47, 80, true, 0, 1, 0},   // in the middle of a valley
-                                 {41, 59, false, 0, 1, 0}}; // the real one, pointing the wrong way
-    removeUnconfirmed(list, BinaryImage{w, h, b});
+    setPixels(b, w, 40, 44, 60, h, 0); // a real ending at the bottom of the ridge at x 40..43
+    BinaryView v{w, h, b};
+    const BlockMaps maps = uniformMaps(15, 15, 0);
+    const PixelMaps pm{maps, w, h};
+    std::vector<Minutia> list = {{42, 59, 42, 60, 0, false, 0},  // the real ending
+                                 {43, 30, 44, 30, 0, false, 0}}; // on a ridge's straight side
+    removeOrAdjustSideMinutiae(list, v, pm);
     ASSERT_EQ(list.size(), 1u);
     EXPECT_EQ(list[0].y, 59);
-    EXPECT_LT(list[0].dy, 0);
+    EXPECT_NEAR(list[0].x, 41.5, 1.5);
+    // Two of them moved onto the same pixel are one.
+    list.push_back(list[0]);
+    removeDuplicates(list);
+    EXPECT_EQ(list.size(), 1u);
 }
 
-TEST(NfiqMinutiae, RemovesIslandsHooksAndMinutiaeAtTheEdgeOfThePrint)
+TEST(NfiqMinutiae, RemovesIslandsBreaksAndMinutiaeAtTheEdgeOfThePrint)
 {
     const int w = 120, h = 120;
     std::vector<std::uint8_t> b = verticalRidges(w, h);
     setPixels(b, w, 40, 44, 30, 90, 0);
     setPixels(b, w, 40, 44, 55, 65, 1); // an island: a ridge fragment 10 pixels long
-    BlockMaps maps = uniformMaps(15, 15, 8);
-    std::vector<Minutia> found = detectMinutiae(BinaryImage{w, h, b}, maps);
+    BinaryView v{w, h, b};
+    BlockMaps maps = uniformMaps(15, 15, 0);
+    std::vector<Minutia> found = detectMinutiae(v, maps);
     EXPECT_EQ(found.size(), 4u); // the two real endings and the island's two
-    removeIslandsAndLakes(found, BinaryImage{w, h, b});
+    sortByRow(found);
+    removeIslandsAndLakes(found, v);
     EXPECT_EQ(found.size(), 2u);
+    EXPECT_EQ(v.at(42, 60), 0); // the island is gone from the image too
 
-    // Background blocks to the right: an ending beside them goes, one in the middle stays.
+    // A ridge broken for four pixels: two endings facing each other.
+    std::vector<std::uint8_t> broken = verticalRidges(w, h);
+    setPixels(broken, w, 40, 44, 60, 64, 0);
+    BinaryView bv{w, h, broken};
+    std::vector<Minutia> ends = detectMinutiae(bv, maps);
+    EXPECT_EQ(ends.size(), 2u);
+    sortByRow(ends);
+    removeOverlaps(ends, bv);
+    EXPECT_TRUE(ends.empty());
+
+    // Blocks without direction to the right (columns 9..14).
     for (int by = 0; by < 15; ++by)
         for (int bx = 9; bx < 15; ++bx)
-            maps.lowContrast[maps.at(bx, by)] = 1;
-    const std::vector<std::uint8_t> q = qualityMap(maps);
-    std::vector<Minutia> list = {{30, 60, false, 0, -1, 0}, {70, 60, false, 0, -1, 0}, {30, 3, false, 0, 1, 0}};
-    removeNearInvalidBlocks(list, maps, q);
+            maps.direction[maps.at(bx, by)] = kInvalidDirection;
+    const PixelMaps pm{maps, w, h};
+    std::vector<Minutia> list = {{30, 60, 30, 61, 0, false, 0}, {70, 60, 70, 61, 0, false, 0}};
+    removeNearInvalidBlocks(list, pm);
     ASSERT_EQ(list.size(), 1u);
     EXPECT_EQ(list[0].x, 30);
-    EXPECT_EQ(list[0].y, 60);
-
-    std::vector<Minutia> pairs = {{10, 10, false, 0, 1, 0},
-                                  {14, 12, true, 0, -1, 0}, // hook
-                                  {50, 50, false, 0, 1, 0},
-                                  {50, 56, false, 0, -1, 0}, // broken ridge
-                                  {90, 90, false, 0, 1, 0}};
-    removeHooksAndOverlaps(pairs);
-    ASSERT_EQ(pairs.size(), 1u);
-    EXPECT_EQ(pairs[0].x, 90);
+    // Pointing away from the invalid blocks means its ridge stops there: it goes.
+    std::vector<Minutia> pointing = {{69, 60, 70, 60, 24, false, 0}, {69, 60, 68, 60, 8, false, 0}};
+    removePointingToInvalidBlocks(pointing, pm);
+    ASSERT_EQ(pointing.size(), 1u);
+    EXPECT_EQ(pointing[0].direction, 8);
 }
 
 TEST(NfiqMinutiae, ReliabilityFromBlockQualityAndContrast)
@@ -227,11 +314,11 @@ TEST(NfiqMinutiae, ReliabilityFromBlockQualityAndContrast)
         int quality;
         double mean, sd, expected;
     };
-    // Full contrast from a standard deviation of 44; a mean away from mid-grey lowers it.
+    // Full from a standard deviation of 64 and a mean of 127; the weaker of the two counts.
     for (const Case c :
-         {Case{4, 127, 44, 0.99}, Case{4, 127, 200, 0.99}, Case{4, 127, 0, 0.50}, Case{4, 127, 22, 0.745},
-          Case{4, 191, 44, 0.745}, Case{4, 63, 44, 0.745}, Case{4, 255, 44, 0.50}, Case{3, 127, 22, 0.37},
-          Case{2, 127, 64, 0.24}, Case{1, 127, 64, 0.09}, Case{0, 127, 64, 0.01}})
+         {Case{4, 127, 64, 0.99}, Case{4, 127, 200, 0.99}, Case{4, 127, 0, 0.50}, Case{4, 127, 32, 0.745},
+          Case{4, 190.5, 64, 0.745}, Case{4, 63.5, 64, 0.745}, Case{4, 190.5, 32, 0.745}, Case{4, 254, 64, 0.50},
+          Case{3, 127, 32, 0.37}, Case{2, 127, 64, 0.24}, Case{1, 127, 64, 0.09}, Case{0, 127, 64, 0.01}})
         EXPECT_NEAR(minutiaReliability(c.quality, c.mean, c.sd), c.expected, 1e-9)
             << c.quality << " " << c.mean << " " << c.sd;
 }

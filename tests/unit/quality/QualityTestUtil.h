@@ -8,11 +8,12 @@
 
 namespace tav::quality::test {
 
-// Straight dark ridges flowing along direction d (d * 180 / 16 degrees from horizontal), period in pixels.
+// Straight dark ridges flowing along direction d (d * 180 / 16 degrees clockwise from vertical), period
+// in pixels.
 inline std::vector<std::uint8_t> stripes(int width, int height, int d, double period = 9.0, double contrast = 100)
 {
     const double a = d * std::numbers::pi / 16;
-    const double nx = -std::sin(a), ny = std::cos(a);
+    const double nx = std::cos(a), ny = std::sin(a); // across the flow
     std::vector<std::uint8_t> px(static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
     for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x) {
