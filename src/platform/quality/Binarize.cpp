@@ -1,5 +1,6 @@
 #include "platform/quality/Binarize.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <numbers>
@@ -14,18 +15,18 @@ constexpr int kFillHolePasses = 3;
 
 struct BinGrids
 {
-    // Per direction: for each row, kGridW pixel offsets (x, y) relative to the pixel.
+    // Per direction: row by row (across the flow), kGridW pixel offsets (x, y) relative to the pixel.
     std::array<std::array<std::array<int, 2>, kGridW * kGridH>, kDirections> offsets{};
     BinGrids()
     {
-        for (int d = 0; d < kDirections; ++d) {
-            const double a = d * std::numbers::pi / kDirections;
+        for (std::size_t d = 0; d < static_cast<std::size_t>(kDirections); ++d) {
+            const double a = static_cast<double>(d) * std::numbers::pi / kDirections;
             const double ux = std::sin(a), uy = -std::cos(a); // along the flow
             const double vx = std::cos(a), vy = std::sin(a);  // across it
             for (int r = 0; r < kGridH; ++r)
                 for (int k = 0; k < kGridW; ++k) {
                     const double u = k - (kGridW - 1) / 2.0, v = r - (kGridH - 1) / 2.0;
-                    offsets[static_cast<std::size_t>(d)][static_cast<std::size_t>(r * kGridW + k)] = {
+                    offsets[d][static_cast<std::size_t>(r * kGridW + k)] = {
                         static_cast<int>(std::lround(u * ux + v * vx)), static_cast<int>(std::lround(u * uy + v * vy))};
                 }
         }
@@ -39,34 +40,35 @@ std::vector<std::uint8_t> binarize(const PaddedImage &image, const BlockMaps &ma
     static const BinGrids g;
     const int w = image.width(), h = image.height();
     std::vector<std::uint8_t> out(static_cast<std::size_t>(w) * static_cast<std::size_t>(h), 0);
-    // Offsets as flat indices for this image's stride, per direction and row.
-    std::array<std::array<std::ptrdiff_t, kGridW * kGridH>, kDirections> flat{};
-    for (int d = 0; d < kDirections; ++d)
-        for (int i = 0; i < kGridW * kGridH; ++i) {
-            const auto &o = g.offsets[static_cast<std::size_t>(d)][static_cast<std::size_t>(i)];
-            flat[static_cast<std::size_t>(d)][static_cast<std::size_t>(i)] =
-                static_cast<std::ptrdiff_t>(o[1]) * image.stride() + o[0];
-        }
+    // Offsets as flat indices for this image's stride, per direction.
+    std::array<std::array<std::int32_t, kGridW * kGridH>, kDirections> flat{};
+    for (std::size_t d = 0; d < static_cast<std::size_t>(kDirections); ++d)
+        for (std::size_t i = 0; i < static_cast<std::size_t>(kGridW * kGridH); ++i)
+            flat[d][i] = g.offsets[d][i][1] * image.stride() + g.offsets[d][i][0];
     const std::uint8_t *base = image.data();
     for (int y = 0; y < h; ++y) {
         const int by = y / kBlockSize;
-        for (int x = 0; x < w; ++x) {
-            const int dir = maps.direction[maps.at(x / kBlockSize, by)];
+        for (int x0 = 0; x0 < w; x0 += kBlockSize) {
+            const int dir = maps.direction[maps.at(x0 / kBlockSize, by)];
             if (dir == kInvalidDirection)
                 continue;
-            const std::uint8_t *p = base + image.index(x, y);
-            const auto &off = flat[static_cast<std::size_t>(dir)];
-            int total = 0, centre = 0;
-            for (int r = 0; r < kGridH; ++r) {
-                int rowSum = 0;
-                for (int k = 0; k < kGridW; ++k)
-                    rowSum += p[off[static_cast<std::size_t>(r * kGridW + k)]];
-                total += rowSum;
-                if (r == kGridH / 2)
-                    centre = rowSum;
+            const std::int32_t *off = flat[static_cast<std::size_t>(dir)].data();
+            for (int x = x0; x < std::min(w, x0 + kBlockSize); ++x) {
+                const std::uint8_t *p = base + image.index(x, y);
+                int total = 0, centre = 0;
+#pragma GCC unroll 9
+                for (std::size_t r = 0; r < static_cast<std::size_t>(kGridH); ++r) {
+                    int rowSum = 0;
+#pragma GCC unroll 7
+                    for (std::size_t k = 0; k < static_cast<std::size_t>(kGridW); ++k)
+                        rowSum += p[off[r * kGridW + k]];
+                    total += rowSum;
+                    if (r == kGridH / 2)
+                        centre = rowSum;
+                }
+                out[static_cast<std::size_t>(y) * static_cast<std::size_t>(w) + static_cast<std::size_t>(x)] =
+                    centre * kGridH < total ? 1 : 0;
             }
-            out[static_cast<std::size_t>(y) * static_cast<std::size_t>(w) + static_cast<std::size_t>(x)] =
-                centre * kGridH < total ? 1 : 0;
         }
     }
     for (int pass = 0; pass < kFillHolePasses; ++pass)
@@ -85,15 +87,20 @@ void fillHoles(std::vector<std::uint8_t> &bin, int w, int h)
                 ++x; // the right neighbour cannot be a hole now
             }
     }
-    // Then along columns.
+    // Then along columns (walked row by row; each column keeps its own place in the walk).
     const std::size_t stride = static_cast<std::size_t>(w);
-    for (int x = 0; x < w; ++x) {
-        std::uint8_t *col = bin.data() + x;
-        for (int y = 1; y < h - 1; ++y) {
-            const std::size_t i = static_cast<std::size_t>(y) * stride;
-            if (col[i - stride] != col[i] && col[i - stride] == col[i + stride]) {
-                col[i] = col[i - stride];
-                ++y;
+    std::vector<std::uint8_t> skip(stride, 0);
+    for (int y = 1; y < h - 1; ++y) {
+        std::uint8_t *row = bin.data() + static_cast<std::size_t>(y) * stride;
+        const std::uint8_t *up = row - stride, *down = row + stride;
+        for (std::size_t x = 0; x < stride; ++x) {
+            if (skip[x]) {
+                skip[x] = 0;
+                continue;
+            }
+            if (up[x] != row[x] && up[x] == down[x]) {
+                row[x] = up[x];
+                skip[x] = 1; // the pixel below cannot be a hole now
             }
         }
     }

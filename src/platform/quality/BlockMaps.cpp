@@ -44,14 +44,14 @@ struct DirectionGrids
     DirectionGrids()
     {
         const double c = (kWindow - 1) / 2.0;
-        for (int d = 0; d < kDirections; ++d) {
-            const double a = d * std::numbers::pi / kDirections;
+        for (std::size_t d = 0; d < static_cast<std::size_t>(kDirections); ++d) {
+            const double a = static_cast<double>(d) * std::numbers::pi / kDirections;
             const double ux = std::sin(a), uy = -std::cos(a); // along the flow
             const double vx = std::cos(a), vy = std::sin(a);  // across it
             for (int r = 0; r < kWindow; ++r)
                 for (int k = 0; k < kWindow; ++k) {
                     const double along = k - c, across = r - c;
-                    offsets[static_cast<std::size_t>(d)][static_cast<std::size_t>(r * kWindow + k)] = {
+                    offsets[d][static_cast<std::size_t>(r * kWindow + k)] = {
                         static_cast<int>(std::floor(c + along * ux + across * vx + 0.5)),
                         static_cast<int>(std::floor(c + along * uy + across * vy + 0.5))};
                 }
@@ -71,17 +71,16 @@ const DirectionGrids &grids()
     return g;
 }
 
-using FlatGrid = std::array<std::ptrdiff_t, static_cast<std::size_t>(kDirections *kWindow *kWindow)>;
-
 // The turned windows' offsets as flat indices for one image's stride.
+using FlatGrid = std::array<std::array<std::int32_t, kWindow * kWindow>, kDirections>;
+
 std::unique_ptr<FlatGrid> flatGrid(const PaddedImage &image)
 {
     const DirectionGrids &g = grids();
     auto flat = std::make_unique<FlatGrid>();
     for (std::size_t d = 0; d < static_cast<std::size_t>(kDirections); ++d)
         for (std::size_t i = 0; i < static_cast<std::size_t>(kWindow * kWindow); ++i)
-            (*flat)[d * kWindow * kWindow + i] =
-                static_cast<std::ptrdiff_t>(g.offsets[d][i][1]) * image.stride() + g.offsets[d][i][0];
+            (*flat)[d][i] = g.offsets[d][i][1] * image.stride() + g.offsets[d][i][0];
     return flat;
 }
 
@@ -89,13 +88,14 @@ DirectionPowers powersAt(const std::uint8_t *origin, const FlatGrid &flat)
 {
     const DirectionGrids &g = grids();
     DirectionPowers power{};
-    const std::ptrdiff_t *off = flat.data();
     for (std::size_t d = 0; d < static_cast<std::size_t>(kDirections); ++d) {
+        const std::int32_t *off = flat[d].data();
         std::array<double, kWindow> rowSum{};
-        for (std::size_t r = 0; r < static_cast<std::size_t>(kWindow); ++r) {
+        for (std::size_t r = 0; r < static_cast<std::size_t>(kWindow); ++r, off += kWindow) {
             int sum = 0;
-            for (int k = 0; k < kWindow; ++k)
-                sum += origin[*off++];
+#pragma GCC unroll 24
+            for (std::size_t k = 0; k < static_cast<std::size_t>(kWindow); ++k)
+                sum += origin[off[k]];
             rowSum[r] = sum;
         }
         for (std::size_t w = 0; w < static_cast<std::size_t>(kWaves); ++w) {

@@ -59,7 +59,7 @@ int lineDirection(int fx, int fy, int tx, int ty)
 
 double distance(int x1, int y1, int x2, int y2)
 {
-    return std::hypot(static_cast<double>(x1 - x2), static_cast<double>(y1 - y2));
+    return std::sqrt(static_cast<double>((x1 - x2) * (x1 - x2) + (y1 - y2) * (y1 - y2)));
 }
 
 struct Pattern
@@ -317,45 +317,32 @@ void processMatch(MinutiaList &list, const Pattern &p, bool rowScan, int line, i
     addFromScan(list, m, rowScan, dir, image);
 }
 
-template <typename PairAt> void scanLine(int length, PairAt pairAt, std::vector<std::array<int, 3>> &matches)
+// Matches of the patterns along a pair of lines (first[i], second[i]): each run of equal unequal pairs
+// (ridge beside valley) with the pairs just before and just after it. Yields pattern index, first pair of
+// the run, and the pair after it.
+void scanLine(const std::uint8_t *first, const std::uint8_t *second, int length,
+              std::vector<std::array<int, 3>> &matches)
 {
-    // matches: pattern index, first middle pair, third pair.
-    int c = 0;
-    while (c < length) {
-        std::array<int, 2> pair = pairAt(c);
-        std::uint32_t possible = 0;
-        for (std::size_t i = 0; i < kPatterns.size(); ++i)
-            if (kPatterns[i].first == pair)
-                possible |= 1u << i;
-        if (!possible) {
+    int c = 1;
+    while (c < length - 1) {
+        if (first[c] == second[c]) {
             ++c;
             continue;
         }
-        if (++c >= length)
-            break;
-        pair = pairAt(c);
-        std::uint32_t second = 0;
-        for (std::size_t i = 0; i < kPatterns.size(); ++i)
-            if ((possible >> i & 1u) && kPatterns[i].second == pair)
-                second |= 1u << i;
-        if (!second)
-            continue; // this pair may start a pattern itself
         const int start = c;
-        const std::array<int, 2> repeated = pair;
-        while (++c < length && pairAt(c) == repeated) {
-        }
-        if (c >= length)
+        const std::array<int, 2> pair = {first[c], second[c]};
+        while (c + 1 < length && first[c + 1] == pair[0] && second[c + 1] == pair[1])
+            ++c;
+        if (c + 1 >= length)
             break;
-        pair = pairAt(c);
+        const std::array<int, 2> before = {first[start - 1], second[start - 1]};
+        const std::array<int, 2> after = {first[c + 1], second[c + 1]};
         for (std::size_t i = 0; i < kPatterns.size(); ++i)
-            if ((second >> i & 1u) && kPatterns[i].third == pair) {
-                matches.push_back({static_cast<int>(i), start, c});
+            if (kPatterns[i].first == before && kPatterns[i].second == pair && kPatterns[i].third == after) {
+                matches.push_back({static_cast<int>(i), start, c + 1});
                 break;
             }
-        // A third pair of unequal pixels may be the middle of the next pattern: start again from the
-        // last repeated pair.
-        if (pair[0] != pair[1])
-            --c;
+        ++c; // the pair after the run may begin the next one
     }
 }
 
@@ -424,23 +411,21 @@ std::vector<Minutia> detectMinutiae(BinaryView &image, const BlockMaps &maps)
     std::vector<std::array<int, 3>> matches;
     for (int y = 0; y + 1 < h; ++y) {
         matches.clear();
-        scanLine(
-            w,
-            [&](int x) {
-                return std::array<int, 2>{image.at(x, y), image.at(x, y + 1)};
-            },
-            matches);
+        const std::uint8_t *row = image.pixels.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(w);
+        scanLine(row, row + w, w, matches);
         for (const auto &mt : matches)
             processMatch(list, kPatterns[static_cast<std::size_t>(mt[0])], true, y, mt[1], mt[2], image, pm);
     }
+    // Columns are scanned in a transposed copy, taken after the row scan has filled in its loops.
+    std::vector<std::uint8_t> columns(image.pixels.size());
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            columns[static_cast<std::size_t>(x) * static_cast<std::size_t>(h) + static_cast<std::size_t>(y)] =
+                static_cast<std::uint8_t>(image.at(x, y));
     for (int x = 0; x + 1 < w; ++x) {
         matches.clear();
-        scanLine(
-            h,
-            [&](int y) {
-                return std::array<int, 2>{image.at(x, y), image.at(x + 1, y)};
-            },
-            matches);
+        const std::uint8_t *col = columns.data() + static_cast<std::size_t>(x) * static_cast<std::size_t>(h);
+        scanLine(col, col + h, h, matches);
         for (const auto &mt : matches)
             processMatch(list, kPatterns[static_cast<std::size_t>(mt[0])], false, x, mt[1], mt[2], image, pm);
     }
