@@ -1,4 +1,5 @@
 #include "platform/quality/Binarize.h"
+#include "platform/quality/Parallel.h"
 
 #include <algorithm>
 #include <array>
@@ -46,31 +47,33 @@ std::vector<std::uint8_t> binarize(const PaddedImage &image, const BlockMaps &ma
         for (std::size_t i = 0; i < static_cast<std::size_t>(kGridW * kGridH); ++i)
             flat[d][i] = g.offsets[d][i][1] * image.stride() + g.offsets[d][i][0];
     const std::uint8_t *base = image.data();
-    for (int y = 0; y < h; ++y) {
-        const int by = y / kBlockSize;
-        for (int x0 = 0; x0 < w; x0 += kBlockSize) {
-            const int dir = maps.direction[maps.at(x0 / kBlockSize, by)];
-            if (dir == kInvalidDirection)
-                continue;
-            const std::int32_t *off = flat[static_cast<std::size_t>(dir)].data();
-            for (int x = x0; x < std::min(w, x0 + kBlockSize); ++x) {
-                const std::uint8_t *p = base + image.index(x, y);
-                int total = 0, centre = 0;
+    inHalves(h, [&](int fromY, int toY) {
+        for (int y = fromY; y < toY; ++y) {
+            const int by = y / kBlockSize;
+            for (int x0 = 0; x0 < w; x0 += kBlockSize) {
+                const int dir = maps.direction[maps.at(x0 / kBlockSize, by)];
+                if (dir == kInvalidDirection)
+                    continue;
+                const std::int32_t *off = flat[static_cast<std::size_t>(dir)].data();
+                for (int x = x0; x < std::min(w, x0 + kBlockSize); ++x) {
+                    const std::uint8_t *p = base + image.index(x, y);
+                    int total = 0, centre = 0;
 #pragma GCC unroll 9
-                for (std::size_t r = 0; r < static_cast<std::size_t>(kGridH); ++r) {
-                    int rowSum = 0;
+                    for (std::size_t r = 0; r < static_cast<std::size_t>(kGridH); ++r) {
+                        int rowSum = 0;
 #pragma GCC unroll 7
-                    for (std::size_t k = 0; k < static_cast<std::size_t>(kGridW); ++k)
-                        rowSum += p[off[r * kGridW + k]];
-                    total += rowSum;
-                    if (r == kGridH / 2)
-                        centre = rowSum;
+                        for (std::size_t k = 0; k < static_cast<std::size_t>(kGridW); ++k)
+                            rowSum += p[off[r * kGridW + k]];
+                        total += rowSum;
+                        if (r == kGridH / 2)
+                            centre = rowSum;
+                    }
+                    out[static_cast<std::size_t>(y) * static_cast<std::size_t>(w) + static_cast<std::size_t>(x)] =
+                        centre * kGridH < total ? 1 : 0;
                 }
-                out[static_cast<std::size_t>(y) * static_cast<std::size_t>(w) + static_cast<std::size_t>(x)] =
-                    centre * kGridH < total ? 1 : 0;
             }
         }
-    }
+    });
     for (int pass = 0; pass < kFillHolePasses; ++pass)
         fillHoles(out, w, h);
     return out;

@@ -1,4 +1,5 @@
 #include "platform/quality/BlockMaps.h"
+#include "platform/quality/Parallel.h"
 
 #include <algorithm>
 #include <cmath>
@@ -265,16 +266,19 @@ void initialMaps(const PaddedImage &image, BlockMaps &maps)
     maps.direction.assign(maps.lowContrast.size(), kInvalidDirection);
     maps.lowFlow.assign(maps.lowContrast.size(), 0);
     const auto flat = flatGrid(image);
-    for (int by = 0; by < maps.blocksHigh; ++by)
-        for (int bx = 0; bx < maps.blocksWide; ++bx) {
-            const std::size_t i = maps.at(bx, by);
-            if (maps.lowContrast[i])
-                continue;
-            const int x0 = blockOrigin(bx, image.width()) - kWindowOffset;
-            const int y0 = blockOrigin(by, image.height()) - kWindowOffset;
-            maps.direction[i] = directionFromPowers(powersAt(image.data() + image.index(x0, y0), *flat));
-            maps.lowFlow[i] = maps.direction[i] == kInvalidDirection;
-        }
+    auto rows = [&](int from, int to) {
+        for (int by = from; by < to; ++by)
+            for (int bx = 0; bx < maps.blocksWide; ++bx) {
+                const std::size_t i = maps.at(bx, by);
+                if (maps.lowContrast[i])
+                    continue;
+                const int x0 = blockOrigin(bx, image.width()) - kWindowOffset;
+                const int y0 = blockOrigin(by, image.height()) - kWindowOffset;
+                maps.direction[i] = directionFromPowers(powersAt(image.data() + image.index(x0, y0), *flat));
+                maps.lowFlow[i] = maps.direction[i] == kInvalidDirection;
+            }
+    };
+    inHalves(maps.blocksHigh, rows);
 }
 
 void closeLowFlow(BlockMaps &maps)
