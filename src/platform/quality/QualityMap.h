@@ -1,9 +1,12 @@
 #pragma once
 
-// The quality map: one value per block, 4 best .. 0 unusable. Background (low contrast) and blocks left
-// without a direction are 0; a block of low ridge flow or high curvature starts at 3, any other at 4; a
-// block within two blocks of the map's edge is 1; otherwise an unusable block one block away takes 2
-// off, two blocks away 1.
+// The quality map: one value per block, 4 best .. 0 unusable.
+//   0  background (low contrast) or no ridge direction;
+//   1  low flow or high curvature with an unusable block within two blocks, or within two blocks of
+//      the map's edge;
+//   2  low flow or high curvature otherwise, or a sound block with an unusable one within two blocks;
+//   3  a sound block next to one of low flow or high curvature;
+//   4  a sound block with none of these around it.
 
 #include "platform/quality/BlockMaps.h"
 

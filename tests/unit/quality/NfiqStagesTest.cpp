@@ -123,26 +123,31 @@ TEST(NfiqBlockMaps, HighCurvatureAroundAWhorlOnly)
     EXPECT_EQ(hc[m.at(0, 0)], 0);
 }
 
-TEST(NfiqQualityMap, DropsTowardsUnusableBlocksAndTheEdge)
+TEST(NfiqQualityMap, GradesBlocksByTheirOwnMapsAndTheirNeighbours)
 {
-    BlockMaps m = uniformMaps(10, 10, 2);
+    BlockMaps m = uniformMaps(12, 12, 2);
     std::vector<std::uint8_t> q = qualityMap(m);
-    const std::uint8_t expectedRow[10] = {1, 1, 4, 4, 4, 4, 4, 4, 1, 1};
-    for (int bx = 0; bx < 10; ++bx)
+    const std::uint8_t expectedRow[12] = {1, 1, 4, 4, 4, 4, 4, 4, 4, 4, 1, 1}; // two blocks of margin
+    for (int bx = 0; bx < 12; ++bx)
         EXPECT_EQ(q[m.at(bx, 5)], expectedRow[bx]) << bx;
-    m.lowContrast[m.at(5, 5)] = 1;
-    m.lowFlow[m.at(4, 3)] = 1;
+
+    m.lowContrast[m.at(3, 3)] = 1; // background
+    m.lowFlow[m.at(8, 8)] = 1;     // low flow far from it
+    m.highCurvature[m.at(4, 5)] = 1;
+    m.direction[m.at(8, 3)] = kInvalidDirection;
     q = qualityMap(m);
-    EXPECT_EQ(q[m.at(5, 5)], 0);
-    EXPECT_EQ(q[m.at(4, 4)], 2); // next to background
-    EXPECT_EQ(q[m.at(5, 2)], 4); // three blocks from it
-    EXPECT_EQ(q[m.at(4, 3)], 2); // low flow, and two blocks from background
-    m.direction[m.at(2, 7)] = kInvalidDirection;
-    m.highCurvature[m.at(5, 4)] = 1;
-    q = qualityMap(m);
-    EXPECT_EQ(q[m.at(2, 7)], 0); // no ridge flow to be found: unusable
-    EXPECT_EQ(q[m.at(3, 7)], 2);
-    EXPECT_EQ(q[m.at(5, 4)], 1); // high curvature next to background
+    struct Case
+    {
+        int bx, by, expected;
+    };
+    for (const Case c : {Case{3, 3, 0}, Case{8, 3, 0}, // unusable
+                         Case{5, 5, 2},                // two blocks from the background
+                         Case{4, 5, 1},                // high curvature, two blocks from the background
+                         Case{8, 8, 2},                // low flow on its own
+                         Case{7, 7, 3}, Case{9, 8, 3}, // next to the low flow
+                         Case{6, 8, 4},                // two blocks from it
+                         Case{6, 1, 1}})               // margin
+        EXPECT_EQ(q[m.at(c.bx, c.by)], c.expected) << c.bx << "," << c.by;
 }
 
 TEST(NfiqBinarize, RidgesBecomeRidgePixels)
