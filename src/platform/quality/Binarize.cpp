@@ -81,30 +81,30 @@ std::vector<std::uint8_t> binarize(const PaddedImage &image, const BlockMaps &ma
 
 void fillHoles(std::vector<std::uint8_t> &bin, int w, int h)
 {
-    // Along rows: a pixel whose left and right neighbours agree with each other but not with it.
+    // Along rows: a pixel whose left and right neighbours agree with each other but not with it. Once
+    // filled, its right neighbour cannot be a hole. (Written without branches: holes are common in
+    // noisy prints and the branches would be mispredicted.)
     for (int y = 0; y < h; ++y) {
         std::uint8_t *row = bin.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(w);
-        for (int x = 1; x < w - 1; ++x)
-            if (row[x - 1] != row[x] && row[x - 1] == row[x + 1]) {
-                row[x] = row[x - 1];
-                ++x; // the right neighbour cannot be a hole now
-            }
+        std::uint8_t filled = 0;
+        for (int x = 1; x < w - 1; ++x) {
+            const std::uint8_t left = row[x - 1], mid = row[x];
+            const std::uint8_t hole = static_cast<std::uint8_t>((left != mid) & (left == row[x + 1]) & (filled ^ 1));
+            row[x] = hole ? left : mid;
+            filled = hole;
+        }
     }
-    // Then along columns (walked row by row; each column keeps its own place in the walk).
+    // Then along columns, walked row by row; each column keeps its own state.
     const std::size_t stride = static_cast<std::size_t>(w);
-    std::vector<std::uint8_t> skip(stride, 0);
+    std::vector<std::uint8_t> filled(stride, 0);
     for (int y = 1; y < h - 1; ++y) {
         std::uint8_t *row = bin.data() + static_cast<std::size_t>(y) * stride;
         const std::uint8_t *up = row - stride, *down = row + stride;
         for (std::size_t x = 0; x < stride; ++x) {
-            if (skip[x]) {
-                skip[x] = 0;
-                continue;
-            }
-            if (up[x] != row[x] && up[x] == down[x]) {
-                row[x] = up[x];
-                skip[x] = 1; // the pixel below cannot be a hole now
-            }
+            const std::uint8_t hole =
+                static_cast<std::uint8_t>((up[x] != row[x]) & (up[x] == down[x]) & (filled[x] ^ 1));
+            row[x] = hole ? up[x] : row[x];
+            filled[x] = hole;
         }
     }
 }

@@ -171,31 +171,33 @@ std::vector<std::uint8_t> lowContrastMap(const PaddedImage &image, int blocksWid
     std::vector<std::uint8_t> map(static_cast<std::size_t>(blocksWide) * static_cast<std::size_t>(blocksHigh), 1);
     constexpr int kCount = kWindow * kWindow;
     constexpr int kThreshold = kCount * kPercentile / 100;
-    for (int by = 0; by < blocksHigh; ++by)
-        for (int bx = 0; bx < blocksWide; ++bx) {
-            const int x0 = blockOrigin(bx, image.width()) - kWindowOffset;
-            const int y0 = blockOrigin(by, image.height()) - kWindowOffset;
-            std::array<int, 64> histogram{};
-            for (int y = y0; y < y0 + kWindow; ++y) {
-                const std::uint8_t *row = image.data() + image.index(x0, y);
-                for (int x = 0; x < kWindow; ++x)
-                    ++histogram[std::min<std::size_t>(63, row[x])];
+    inHalves(blocksHigh, [&](int fromY, int toY) {
+        for (int by = fromY; by < toY; ++by)
+            for (int bx = 0; bx < blocksWide; ++bx) {
+                const int x0 = blockOrigin(bx, image.width()) - kWindowOffset;
+                const int y0 = blockOrigin(by, image.height()) - kWindowOffset;
+                std::array<int, 64> histogram{};
+                for (int y = y0; y < y0 + kWindow; ++y) {
+                    const std::uint8_t *row = image.data() + image.index(x0, y);
+                    for (int x = 0; x < kWindow; ++x)
+                        ++histogram[std::min<std::size_t>(63, row[x])];
+                }
+                int low = 0, sum = 0;
+                for (; low < 63; ++low) {
+                    sum += histogram[static_cast<std::size_t>(low)];
+                    if (sum >= kThreshold)
+                        break;
+                }
+                int high = 63;
+                sum = 0;
+                for (; high > 0; --high) {
+                    sum += histogram[static_cast<std::size_t>(high)];
+                    if (sum >= kThreshold)
+                        break;
+                }
+                map[static_cast<std::size_t>(by * blocksWide + bx)] = (high - low) < kMinContrastDelta ? 1 : 0;
             }
-            int low = 0, sum = 0;
-            for (; low < 63; ++low) {
-                sum += histogram[static_cast<std::size_t>(low)];
-                if (sum >= kThreshold)
-                    break;
-            }
-            int high = 63;
-            sum = 0;
-            for (; high > 0; --high) {
-                sum += histogram[static_cast<std::size_t>(high)];
-                if (sum >= kThreshold)
-                    break;
-            }
-            map[static_cast<std::size_t>(by * blocksWide + bx)] = (high - low) < kMinContrastDelta ? 1 : 0;
-        }
+    });
     return map;
 }
 
