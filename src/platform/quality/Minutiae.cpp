@@ -436,8 +436,7 @@ void removeIslandsAndLakes(std::vector<Minutia> &minutiae, BinaryView &image)
 {
     thread_local std::vector<ContourPoint> there, back;
     forPairs(minutiae, image, kMaxRemoveTestDist, [&](const Minutia &a, const Minutia &b) {
-        if (a.bifurcation != b.bifurcation || distance(a.x, a.y, b.x, b.y) > kMaxRemoveTestDist ||
-            fullCircleDistance(a.direction, b.direction) <= kHalfDirections)
+        if (a.bifurcation != b.bifurcation || distance(a.x, a.y, b.x, b.y) > kMaxRemoveTestDist)
             return false;
         // Both on one small closed contour: a ridge fragment (island) or a valley fragment (lake).
         for (bool clockwise : {false, true}) {
@@ -579,8 +578,7 @@ void removeDuplicates(std::vector<Minutia> &minutiae)
 void removeHooks(std::vector<Minutia> &minutiae, const BinaryView &image)
 {
     forPairs(minutiae, image, kMaxRemoveTestDist, [&](const Minutia &a, const Minutia &b) {
-        if (a.bifurcation == b.bifurcation || distance(a.x, a.y, b.x, b.y) > kMaxRemoveTestDist ||
-            fullCircleDistance(a.direction, b.direction) <= kHalfDirections)
+        if (a.bifurcation == b.bifurcation || distance(a.x, a.y, b.x, b.y) > kMaxRemoveTestDist)
             return false;
         // A spur: the ending's contour runs into the bifurcation's edge pixel.
         return onSameContour(image, b.ex, b.ey, kMaxHookLength, a.x, a.y, a.ex, a.ey);
@@ -593,7 +591,7 @@ void removeOverlaps(std::vector<Minutia> &minutiae, const BinaryView &image)
         if (a.bifurcation || b.bifurcation)
             return false;
         const double dist = distance(a.x, a.y, b.x, b.y);
-        if (dist > kMaxOverlapDist || fullCircleDistance(a.direction, b.direction) <= kHalfDirections)
+        if (dist > kMaxOverlapDist)
             return false;
         // The second ending lies ahead of the first, across the break in its ridge.
         const int join = lineDirection(a.x, a.y, b.x, b.y);
