@@ -312,6 +312,32 @@ TEST(NfiqMinutiae, RemovesIslandsBreaksAndMinutiaeAtTheEdgeOfThePrint)
     EXPECT_EQ(pointing[0].direction, 8);
 }
 
+TEST(NfiqMinutiae, RemovesSpursAndMinutiaeOnHoles)
+{
+    const int w = 120, h = 120;
+    std::vector<std::uint8_t> b = verticalRidges(w, h);
+    setPixels(b, w, 44, 48, 50, 53, 1); // a spur sticking out of the ridge at x 40..43
+    BinaryView v{w, h, b};
+    // The spur's tip, and a bifurcation where the valley above it meets the ridge: both on one contour.
+    std::vector<Minutia> spur = {{47, 51, 48, 51, 24, false, 0},
+                                 {44, 49, 44, 50, 8, true, 0},
+                                 {41, 100, 44, 100, 0, false, 0}}; // far away: stays
+    sortByRow(spur);
+    removeHooks(spur, v);
+    ASSERT_EQ(spur.size(), 1u);
+    EXPECT_EQ(spur[0].y, 100);
+
+    // A bifurcation on a one-pixel-square hole inside a ridge goes; one on a long valley stays.
+    std::vector<std::uint8_t> holes = verticalRidges(w, h);
+    setPixels(holes, w, 40, 50, 40, 50, 1);
+    setPixels(holes, w, 44, 46, 44, 46, 0);
+    BinaryView hv{w, h, holes};
+    std::vector<Minutia> list = {{44, 44, 44, 43, 0, true, 0}, {4, 80, 3, 80, 0, true, 0}};
+    removeHoles(list, hv);
+    ASSERT_EQ(list.size(), 1u);
+    EXPECT_EQ(list[0].x, 4);
+}
+
 TEST(NfiqMinutiae, ReliabilityFromBlockQualityAndContrast)
 {
     struct Case
