@@ -1,6 +1,5 @@
 #include "exchange/MailboxRules.h"
 
-#include "exchange/ReplyHandlers.h"
 #include "platform/mail/MailNames.h"
 #include "store/Tdm.h"
 
@@ -352,47 +351,6 @@ MailboxRules::OpenAttachment MailboxRules::openAttachment(const AttachmentRow &a
         return result;
     }
     return {Viewer::Text, path};
-}
-
-std::function<int(int, QString &)> MailboxRules::processWithReplies(store::Tdm &dm, TdmMail &mail,
-                                                                    ReplyHandlers &replies)
-{
-    return [&dm, &mail, &replies](int n, QString &error) {
-        error.clear();
-        if (!mail.ChequearConfigCorreo())
-            return -1;
-        THeaderMsg header;
-        try {
-            QString why;
-            if (!mail.GetHeadMail(n, header, why))
-                throw mail::MailError(why.toStdString());
-            const auto step = [](bool ok, const char *prefix, const QString &why) {
-                if (!ok)
-                    throw mail::MailError((QString::fromUtf8(prefix) + why).toStdString());
-            };
-            if (replies.EsAsuntoConocido(header.Subject)) {
-                // Reply files another message left behind must not be taken for this one's.
-                for (const char *name : {"resp.dat", "resp.tif", "EstOfi.DAT", "EstPriv.DAT"}) {
-                    const QString file = dm.filePath(QString::fromLatin1(name));
-                    step(!QFile::exists(file) || QFile::remove(file),
-                         "No se pudo eliminar adjuntos temporales en disco:",
-                         QStringLiteral("Error BorroAdjuntosTempEnDisco: Error DeleteFile:") + file);
-                }
-                step(mail.SaveAllAttachToPath(n, dm.programPath(), why), "No se pudo guardar adjuntos en disco:", why);
-                step(replies.ProcesaMsgIndyToTAV(header.Subject, why),
-                     "No se pudo procesar el mensaje en la base TAV: ", why);
-                step(mail.DeleteMail(n, why), "No se pudo eliminar mensaje de la bandeja de entrada:", why);
-                return 1;
-            }
-            step(mail.ForwardMail(n, mail.emailFwd, why), "No se pudo reenviar mensaje de la bandeja de entrada:", why);
-            step(mail.DeleteMail(n, why), "No se pudo eliminar mensaje de la bandeja de entrada:", why);
-            return 0;
-        } catch (const mail::MailError &e) {
-            error =
-                QStringLiteral("Error RecibirMsgIndyToTav: ") + e.text() + QStringLiteral(" - MsgId: ") + header.MsgId;
-            return -1;
-        }
-    };
 }
 
 } // namespace tav::exchange

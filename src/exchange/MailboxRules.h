@@ -14,8 +14,6 @@ class Tdm;
 
 namespace tav::exchange {
 
-class ReplyHandlers;
-
 // What the mailbox window does with the office's POP3 mailbox, without widgets: the message list as last
 // fetched (kept in the order the person chose), the message read, its attachments and the commands on the
 // selected message. Rows are positions in `rows()`; each command that fetches the list again returns the
@@ -77,7 +75,8 @@ public:
     // The status bar of the mailbox window.
     std::function<void(const QString &text)> showStatus;
     // Processes one message of the mailbox: 1 a reply applied and deleted, 0 another message forwarded and
-    // deleted, -1 failed (with `error`). Set by whoever installs the window (see processWithReplies).
+    // deleted, -1 failed (with `error`). Set by whoever installs the window (the reception cycle's own handling of one
+    // message).
     std::function<int(int n, QString &error)> processMessage;
 
     const QList<MsgHeaderRow> &rows() const { return m_rows; }
@@ -116,11 +115,6 @@ public:
     static QString bodyHtml(const QStringList &texts);
     // Removes "cuerpo.html" (a message's text is not left in the program directory).
     void removeBodyFile() const;
-
-    // The processing of one message with the reply handlers: a reply's files are saved in the program
-    // directory and its handler runs, then the message is deleted; any other message is forwarded to the
-    // account's forwarding address and deleted. A failure leaves the message on the server.
-    static std::function<int(int, QString &)> processWithReplies(store::Tdm &dm, TdmMail &mail, ReplyHandlers &replies);
 
 private:
     void status(const QString &text) const;

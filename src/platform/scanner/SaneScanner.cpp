@@ -6,9 +6,11 @@
 #include <QByteArray>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstring>
 #include <mutex>
+#include <thread>
 #include <vector>
 
 namespace tav::scanner {
@@ -56,6 +58,17 @@ QString statusText(SANE_Status status)
 SANE_Handle handleOf(void *h)
 {
     return static_cast<SANE_Handle>(h);
+}
+
+// Ends a page that was started but not read to its end. Backends that read the device in a thread of SANE's own
+// helper cancel it asynchronously; a cancel that lands while that thread is still starting (inside the C
+// library's allocator) leaves the allocator locked and the program hangs for good. A short pause lets the
+// reader reach its first blocking write, or finish, before it is cancelled. A page ends this way only on an
+// error or a cancel, so the pause costs nothing a person notices.
+void cancelMidPage(SANE_Handle h)
+{
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    sane_cancel(h);
 }
 
 OptionType mapType(SANE_Value_Type t)
@@ -422,12 +435,12 @@ SaneScanner::PageStatus SaneScanner::scanPage(imaging::Page &page, QString *erro
             (p.depth != 1 && p.depth != 8 && p.depth != 16) ||
             qint64(p.bytes_per_line) * 8 < qint64(p.pixels_per_line) * p.depth * (p.format == SANE_FRAME_RGB ? 3 : 1) ||
             qint64(p.bytes_per_line) > qint64(imaging::kMaxSide) * 6) {
-            sane_cancel(h);
+            cancelMidPage(h);
             setError(error, QStringLiteral("El escáner informa un formato de página inválido"));
             return PageStatus::Error;
         }
         if (p.format == SANE_FRAME_RGB && p.depth == 1) {
-            sane_cancel(h);
+            cancelMidPage(h);
             setError(error, QStringLiteral("Formato de color de 1 bit no admitido"));
             return PageStatus::Error;
         }
@@ -435,7 +448,7 @@ SaneScanner::PageStatus SaneScanner::scanPage(imaging::Page &page, QString *erro
             first = p;
             haveFirst = true;
         } else if (p.pixels_per_line != first.pixels_per_line || p.bytes_per_line != first.bytes_per_line) {
-            sane_cancel(h);
+            cancelMidPage(h);
             setError(error, QStringLiteral("Los planos de color del escáner no coinciden"));
             return PageStatus::Error;
         }
@@ -449,16 +462,16 @@ SaneScanner::PageStatus SaneScanner::scanPage(imaging::Page &page, QString *erro
             if (st == SANE_STATUS_EOF)
                 break;
             if (st == SANE_STATUS_CANCELLED) {
-                sane_cancel(h);
+                cancelMidPage(h);
                 return PageStatus::Cancelled;
             }
             if (st != SANE_STATUS_GOOD) {
-                sane_cancel(h);
+                cancelMidPage(h);
                 setError(error, QStringLiteral("Error al leer del escáner: %1").arg(statusText(st)));
                 return PageStatus::Error;
             }
             if (got < 0 || data.size() + got > limit) {
-                sane_cancel(h);
+                cancelMidPage(h);
                 setError(error, QStringLiteral("El escáner envió más datos que los anunciados"));
                 return PageStatus::Error;
             }
@@ -469,7 +482,7 @@ SaneScanner::PageStatus SaneScanner::scanPage(imaging::Page &page, QString *erro
                     p.format == SANE_FRAME_RED || p.format == SANE_FRAME_GREEN || p.format == SANE_FRAME_BLUE;
                 const qint64 frameBytes = p.lines > 0 ? qint64(p.bytes_per_line) * p.lines : 0;
                 if (!progress(doneBefore + data.size(), frameBytes * (planar ? 3 : 1))) {
-                    sane_cancel(h);
+                    cancelMidPage(h);
                     return PageStatus::Cancelled;
                 }
             }

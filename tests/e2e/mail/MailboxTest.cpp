@@ -3,6 +3,7 @@
 #include "unit/store/OfficeFixture.h"
 
 #include "capture/windows/TFVerImg.h"
+#include "exchange/MailReception.h"
 #include "exchange/MailboxRules.h"
 #include "exchange/ReplyHandlers.h"
 #include "exchange/SendLog.h"
@@ -119,13 +120,18 @@ protected:
         lists = std::make_unique<queries::CentralStatusLists>(*dm);
         replies = std::make_unique<exchange::ReplyHandlers>(*dm, *activity, *lists);
         window = std::make_unique<TFBandeja>(*dm, *account, *transport);
-        window->rules().processMessage = MailboxRules::processWithReplies(*dm, *account, *replies);
+        reception = std::make_unique<exchange::MailReception>(*dm, *account, *replies, *activity, *transport);
+        // The window's "Procesar" is the reception cycle's own handling of one message, as the program sets it.
+        window->rules().processMessage = [this](int n, QString &error) {
+            return reception->RecibirMsgIndyToTav(n, error);
+        };
         window->beforeModal = [this](QWidget *dialog) { modals.append(dialog->objectName()); };
         window->show();
     }
     void TearDown() override
     {
         window.reset();
+        reception.reset();
         replies.reset();
         account.reset();
         servers.stop();
@@ -188,6 +194,7 @@ protected:
     std::unique_ptr<reports::ActivityReport> activity;
     std::unique_ptr<queries::CentralStatusLists> lists;
     std::unique_ptr<exchange::ReplyHandlers> replies;
+    std::unique_ptr<exchange::MailReception> reception;
     std::unique_ptr<TFBandeja> window;
     QStringList modals;
 };
