@@ -3,6 +3,7 @@
 #include "exchange/ReplyHandlers.h"
 #include "exchange/TSMime.h"
 #include "exchange/TdmMail.h"
+#include "platform/os/StationScratch.h"
 #include "platform/text/Cp1252Qt.h"
 #include "reports/ActivityReport.h"
 #include "store/Tdm.h"
@@ -218,8 +219,9 @@ bool MailReception::BorroAdjuntosTempEnDisco(const QString &directory, QString &
 bool MailReception::saveReplyFiles(int n, QString &error)
 {
     const QString programDir = m_dm.programPath();
-    // A folder of this message's own in the program directory (same disk: the files are moved, not copied).
-    QTemporaryDir staging(programDir + QStringLiteral(".recepcion-XXXXXX"));
+    // A folder of this message's own in the station's scratch folder of the program directory (same disk: the
+    // files are moved, not copied); one a crash left behind goes with that folder at the next start.
+    QTemporaryDir staging(QDir(os::StationScratch::folder(programDir)).filePath(QStringLiteral("recepcion-XXXXXX")));
     if (!staging.isValid()) {
         error = QStringLiteral("ERROR SaveAllAttachToPath: no se pudo crear una carpeta temporal en ") + programDir;
         return false;
