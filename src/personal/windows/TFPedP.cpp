@@ -177,7 +177,6 @@ TFPedP::TFPedP(store::Tdm &dm, ui::Ui &ui, PersonalRules &rules, SlipLookup &sli
     d->addWidget(lineEdit(QStringLiteral("C_SUFIJO")), 2, 3);
     d->setColumnStretch(1, 1);
     d->setColumnStretch(3, 1);
-    d->setRowStretch(3, 1);
     p->addWidget(document, r, 0, 1, 5);
     auto *personButtons = new QVBoxLayout;
     QPushButton *receiptButton = pushButton(QStringLiteral("Com&probante"), QStringLiteral("btImpComp"));
@@ -188,6 +187,7 @@ TFPedP::TFPedP(store::Tdm &dm, ui::Ui &ui, PersonalRules &rules, SlipLookup &sli
         personButtons->addWidget(b);
     personButtons->addStretch(1);
     p->addLayout(personButtons, r, 5);
+    p->setRowStretch(r + 1, 1); // a taller window leaves its room below the document, not inside it
     for (int c : {1, 3, 5})
         p->setColumnStretch(c, 1);
 
