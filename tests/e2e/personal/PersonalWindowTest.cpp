@@ -5,6 +5,7 @@
 #include "personal/SlipLookup.h"
 #include "personal/windows/TFCompPedBol.h"
 #include "personal/windows/TFPedP.h"
+#include "reports/TrpCompr.h"
 #include "shell/Session.h"
 #include "ui/Navigator.h"
 
@@ -59,7 +60,11 @@ protected:
                 sender->EnviarPedidoP();
         };
         hooks.sendMail = [this](const exchange::OutgoingMessage &m) { return transport->Send(m); };
-        hooks.printReceipt = [this] { ++receiptsPrinted; };
+        // What the program's receipt would print: the report's data taken from the current request.
+        hooks.printReceipt = [this] {
+            ++receiptsPrinted;
+            printedReceipt = reports::ComprData::fromDm(*dm);
+        };
         captures.captureDocuments = [this](const QString &) { timerRanDuringCapture = dm->Timer.isActive(); };
         captures.showAnswer = [this](const QString &file) {
             shownImages.append(file);
@@ -118,6 +123,7 @@ protected:
     personal::PersonalHooks hooks;
     std::unique_ptr<TFPedP> window;
     int receiptsPrinted = 0;
+    reports::ComprData printedReceipt;
     QStringList shownImages;
     QByteArray shownBytes;
     bool timerRanDuringCapture = true;
@@ -232,6 +238,9 @@ TEST_F(PersonalWindowTest, ReceiptNeedsANumberAndGoesToPrinterOrMail)
     ui.answerNext(Ui::No);
     click("btImpComp");
     EXPECT_EQ(receiptsPrinted, 1);
+    EXPECT_EQ(printedReceipt.request, dm->pedp->field("C_PED").asString());
+    EXPECT_EQ(printedReceipt.securityCode, dm->pedp->field("C_SEGUR").asString());
+    EXPECT_EQ(printedReceipt.securityCode.size(), 10);
 
     // By mail: asked again while the address is not one; the mail goes through the office's transport.
     ui.clearRecord();
@@ -375,6 +384,7 @@ TEST_F(PersonalWindowTest, RegeneratingTheSecurityCode)
     EXPECT_EQ(after.size(), 10);
     EXPECT_EQ(dm->pedp->state(), store::DatasetState::Browse);
     EXPECT_EQ(receiptsPrinted, 1);
+    EXPECT_EQ(printedReceipt.securityCode, after) << "the new receipt carries the new code";
     // The central office cannot be reached: the code stays.
     sim->stop();
     ui.clearRecord();
