@@ -2,6 +2,7 @@
 
 #include "official/OfficialRules.h"
 #include "platform/os/StationScratch.h"
+#include "store/ReceptionPause.h"
 #include "store/Tdm.h"
 
 #include <QDateTime>
@@ -15,25 +16,6 @@ using store::Dataset;
 using ui::Ui;
 
 namespace {
-
-// Stops the reception timer and starts it again when the command ends, however it ends. A timer
-// that was not running (reception switched off) stays off.
-class ReceptionPause
-{
-public:
-    explicit ReceptionPause(QTimer &timer) : m_timer(timer), m_wasActive(timer.isActive()) { m_timer.stop(); }
-    ~ReceptionPause()
-    {
-        if (m_wasActive)
-            m_timer.start();
-    }
-    ReceptionPause(const ReceptionPause &) = delete;
-    ReceptionPause &operator=(const ReceptionPause &) = delete;
-
-private:
-    QTimer &m_timer;
-    bool m_wasActive;
-};
 
 QString field(const Dataset &d, const char *name)
 {
@@ -173,7 +155,7 @@ void OfficialWindowRules::captureCard()
 {
     if (!m_services.captureCard || !saveFirst())
         return;
-    ReceptionPause pause(m_dm.Timer);
+    store::ReceptionPause pause(m_dm.Timer);
     Dataset &ped = *m_dm.ped;
     if (field(ped, "C_CARPED") == QLatin1String("N")) {
         m_dm.ui().message(nominativeMessage(), applicationTitle());
@@ -215,7 +197,7 @@ void OfficialWindowRules::captureDocuments()
 {
     if (!m_services.captureDocuments || !saveFirst())
         return;
-    ReceptionPause pause(m_dm.Timer);
+    store::ReceptionPause pause(m_dm.Timer);
     Dataset &ped = *m_dm.ped;
     const int n = ++m_counter;
     m_dm.deleteFile(QStringLiteral("docu.tif"));

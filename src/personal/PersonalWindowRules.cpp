@@ -5,6 +5,7 @@
 #include "personal/SlipLookup.h"
 #include "platform/os/StationScratch.h"
 #include "reports/RegistryTexts.h"
+#include "store/ReceptionPause.h"
 #include "store/Tdm.h"
 
 #include <QDateTime>
@@ -20,25 +21,6 @@ using store::Dataset;
 using ui::Ui;
 
 namespace {
-
-// Stops the reception timer and starts it again when the command ends, however it ends. A timer that was not
-// running (reception switched off) stays off.
-class ReceptionPause
-{
-public:
-    explicit ReceptionPause(QTimer &timer) : m_timer(timer), m_wasActive(timer.isActive()) { m_timer.stop(); }
-    ~ReceptionPause()
-    {
-        if (m_wasActive)
-            m_timer.start();
-    }
-    ReceptionPause(const ReceptionPause &) = delete;
-    ReceptionPause &operator=(const ReceptionPause &) = delete;
-
-private:
-    QTimer &m_timer;
-    bool m_wasActive;
-};
 
 bool lockedState(const QString &state)
 {
@@ -169,7 +151,7 @@ void PersonalWindowRules::captureCard()
     Dataset &pedp = *m_dm.pedp;
     if (!m_captures.captureCard || !pedp.isActive() || !saveFirst())
         return;
-    ReceptionPause pause(m_dm.Timer);
+    store::ReceptionPause pause(m_dm.Timer);
     m_dm.deleteFile(QStringLiteral("edit.tif"));
     const int n = ++m_counter;
     official::CardCaptureRequest request;
@@ -208,7 +190,7 @@ void PersonalWindowRules::captureDocuments()
     Dataset &pedp = *m_dm.pedp;
     if (!m_captures.captureDocuments || !pedp.isActive() || !saveFirst())
         return;
-    ReceptionPause pause(m_dm.Timer);
+    store::ReceptionPause pause(m_dm.Timer);
     const int n = ++m_counter;
     m_dm.deleteFile(QStringLiteral("docu.tif"));
     m_dm.deleteFile(QStringLiteral("out.tif"));
@@ -304,7 +286,7 @@ void PersonalWindowRules::showAnswer()
             showImage(m_dm.filePath(answer));
         return;
     }
-    ReceptionPause pause(m_dm.Timer);
+    store::ReceptionPause pause(m_dm.Timer);
     if (state() != QLatin1String("C")) {
         m_dm.ui().message(QStringLiteral("El pedido no ha sido contestado o rechazado"), Ui::errorTitle());
         return;

@@ -97,6 +97,20 @@ QStringList Navigator::defaultHints()
             QStringLiteral("Cancelar cambios"),   QStringLiteral("Refrescar")};
 }
 
+QStringList Navigator::recordHints()
+{
+    return {QStringLiteral("Primer registro"),
+            QStringLiteral("Registro anterior"),
+            QStringLiteral("Registro siguiente"),
+            QStringLiteral("Último registro"),
+            QStringLiteral("Agregar un registro"),
+            QStringLiteral("Eliminar el registro"),
+            QStringLiteral("Modificar el registro"),
+            QStringLiteral("Aceptar"),
+            QStringLiteral("Cancelar"),
+            QStringLiteral("Refrescar")};
+}
+
 Navigator::Navigator(Ui &ui, QWidget *parent) : Navigator(nullptr, ui, parent) {}
 
 Navigator::Navigator(store::Dataset *dataset, Ui &ui, QWidget *parent) : QWidget(parent), m_ui(ui)

@@ -59,6 +59,8 @@ public:
     static Button buttonOf(Action action) { return static_cast<Button>(1 << action); }
     // "Primer registro", "Registro anterior", ... in button order.
     static QStringList defaultHints();
+    // The hints of the record windows (requests, organisations, users): "Agregar un registro", "Aceptar"...
+    static QStringList recordHints();
 
     explicit Navigator(Ui &ui, QWidget *parent = nullptr);
     Navigator(store::Dataset *dataset, Ui &ui, QWidget *parent = nullptr);

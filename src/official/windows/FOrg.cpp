@@ -51,11 +51,7 @@ TFOrg::TFOrg(store::Tdm &dm, ui::Ui &ui, QWidget *parent)
     form->setFieldGrowthPolicy(QFormLayout::AllNonFixedFieldsGrow);
 
     m_navigator->setObjectName(QStringLiteral("nvOrg"));
-    m_navigator->setHints({QStringLiteral("Primer registro"), QStringLiteral("Registro anterior"),
-                           QStringLiteral("Registro siguiente"), QStringLiteral("Último registro"),
-                           QStringLiteral("Agregar un registro"), QStringLiteral("Eliminar el registro"),
-                           QStringLiteral("Modificar el registro"), QStringLiteral("Aceptar"),
-                           QStringLiteral("Cancelar"), QStringLiteral("Refrescar")});
+    m_navigator->setHints(ui::Navigator::recordHints());
     m_navigator->beforeAction = [&dm](ui::Navigator::Action action) {
         dm.postConfirmed = action == ui::Navigator::Post;
         return true;

@@ -31,20 +31,6 @@ namespace {
 
 const QString notYet = QStringLiteral("Disponible cuando se instale el intercambio con la oficina central");
 
-QStringList navigatorHints()
-{
-    return {QStringLiteral("Primer registro"),
-            QStringLiteral("Registro anterior"),
-            QStringLiteral("Registro siguiente"),
-            QStringLiteral("Último registro"),
-            QStringLiteral("Agregar un registro"),
-            QStringLiteral("Eliminar el registro"),
-            QStringLiteral("Modificar el registro"),
-            QStringLiteral("Aceptar"),
-            QStringLiteral("Cancelar"),
-            QStringLiteral("Refrescar")};
-}
-
 } // namespace
 
 TFped::TFped(store::Tdm &dm, ui::Ui &ui, CaptureServices &services, QWidget *parent)
@@ -262,7 +248,7 @@ TFped::TFped(store::Tdm &dm, ui::Ui &ui, CaptureServices &services, QWidget *par
         o->setColumnStretch(c, 1);
 
     m_navigator->setObjectName(QStringLiteral("nvPed"));
-    m_navigator->setHints(navigatorHints());
+    m_navigator->setHints(ui::Navigator::recordHints());
 
     QPushButton *quit = pushButton(QStringLiteral("&Salir"), QStringLiteral("btSalir"));
     QPushButton *prints = pushButton(QStringLiteral("&Imp.Dactilares"), QStringLiteral("btDactilares"),

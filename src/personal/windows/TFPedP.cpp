@@ -35,20 +35,6 @@ namespace {
 
 const QString notYet = QStringLiteral("Disponible cuando se instale el intercambio con la oficina central");
 
-QStringList navigatorHints()
-{
-    return {QStringLiteral("Primer registro"),
-            QStringLiteral("Registro anterior"),
-            QStringLiteral("Registro siguiente"),
-            QStringLiteral("Último registro"),
-            QStringLiteral("Agregar un registro"),
-            QStringLiteral("Eliminar el registro"),
-            QStringLiteral("Modificar el registro"),
-            QStringLiteral("Aceptar"),
-            QStringLiteral("Cancelar"),
-            QStringLiteral("Refrescar")};
-}
-
 } // namespace
 
 TFPedP::TFPedP(store::Tdm &dm, ui::Ui &ui, PersonalRules &rules, SlipLookup &slips, official::CaptureServices &captures,
@@ -244,7 +230,7 @@ TFPedP::TFPedP(store::Tdm &dm, ui::Ui &ui, PersonalRules &rules, SlipLookup &sli
     q->setRowStretch(8, 1);
 
     m_navigator->setObjectName(QStringLiteral("nvPed"));
-    m_navigator->setHints(navigatorHints());
+    m_navigator->setHints(ui::Navigator::recordHints());
 
     QPushButton *prints = pushButton(QStringLiteral("&Impresiones Dactilares"), QStringLiteral("btDig"));
     QPushButton *send = pushButton(QStringLiteral("&Enviar"), QStringLiteral("btEnv"));

@@ -34,11 +34,7 @@ FAdminUsu::FAdminUsu(store::Tdm &dm, QWidget *parent)
     m_model->setEditable(true, &dm.ui());
     new ui::GridLink(m_grid, m_model, dm.ui());
     m_grid->horizontalHeader()->setStretchLastSection(true);
-    m_navigator->setHints({QStringLiteral("Primer registro"), QStringLiteral("Registro anterior"),
-                           QStringLiteral("Registro siguiente"), QStringLiteral("Último registro"),
-                           QStringLiteral("Agregar un registro"), QStringLiteral("Eliminar el registro"),
-                           QStringLiteral("Modificar el registro"), QStringLiteral("Aceptar"),
-                           QStringLiteral("Cancelar"), QStringLiteral("Refrescar")});
+    m_navigator->setHints(ui::Navigator::recordHints());
     for (QPushButton *b : {m_clear, m_close})
         b->setAutoDefault(false);
 
