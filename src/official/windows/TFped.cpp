@@ -7,6 +7,7 @@
 #include "ui/ComboBinder.h"
 #include "ui/DataSource.h"
 #include "ui/FieldBinder.h"
+#include "ui/FormBuilder.h"
 #include "ui/GuardedCall.h"
 #include "ui/Navigator.h"
 #include "ui/WindowSizing.h"
@@ -43,144 +44,102 @@ TFped::TFped(store::Tdm &dm, ui::Ui &ui, CaptureServices &services, QWidget *par
     setWindowTitle(QStringLiteral("TAV - Pedido Oficial de Antecedentes"));
     m_ds->setAutoEdit(false);
 
-    const auto edit = [this](const QString &fieldName, ui::LineEditBinder::Options options = {}) {
-        auto *e = new QLineEdit(this);
-        e->setObjectName(QStringLiteral("ed") + fieldName);
-        m_ds->bindLineEdit(e, fieldName, options);
-        return e;
+    ui::FormBuilder form(*this, *m_ds);
+    // Drop-downs never narrower than a short name ("CAPITAL FEDERAL", "MASCULINO"), whatever the window's size.
+    const auto widthOf = [&](const store::Dataset &list) { return &list == m_dm.prov ? 15 : 10; };
+    const auto combo = [&](const QString &fieldName, store::Dataset &list, const QString &key, const QString &text,
+                           bool readOnly = false) {
+        return form.combo(fieldName, list, key, text, widthOf(list), readOnly);
     };
-    const auto upper = [&](const QString &fieldName) { return edit(fieldName, {.upperCase = true}); };
-    const auto combo = [this](const QString &fieldName, store::Dataset &list, const QString &key, const QString &text,
-                              bool readOnly = false) {
-        auto *c = new QComboBox(this);
-        c->setObjectName(QStringLiteral("cb") + fieldName);
-        m_ds->bindComboBox(c, fieldName, list, key, text, readOnly);
-        // Never narrower than a short name ("CAPITAL FEDERAL", "MASCULINO"), whatever the window's size.
-        c->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
-        c->setMinimumContentsLength(&list == m_dm.prov ? 15 : 10);
-        return c;
-    };
-    // A drop-down with its small button that empties the field.
     const auto clearable = [&](const QString &fieldName, store::Dataset &list, const QString &key,
                                const QString &text) {
-        QComboBox *c = combo(fieldName, list, key, text);
-        QToolButton *clear = ui::ComboBinder::createClearButton(this);
-        clear->setObjectName(QStringLiteral("btClear") + fieldName);
-        for (ui::FieldBinder *b : m_ds->binders())
-            if (b->widget() == c)
-                static_cast<ui::ComboBinder *>(b)->setClearButton(clear);
-        auto *row = new QHBoxLayout;
-        row->setContentsMargins(0, 0, 0, 0);
-        row->setSpacing(2);
-        row->addWidget(c, 1);
-        row->addWidget(clear);
-        return row;
-    };
-    const auto check = [this](const QString &caption, const QString &fieldName, bool readOnly = false) {
-        auto *box = new QCheckBox(caption, this);
-        box->setObjectName(QStringLiteral("ck") + fieldName);
-        m_ds->bindCheckBox(box, fieldName, readOnly);
-        return box;
-    };
-    const auto label = [this](const QString &text, const QString &hint = {}) {
-        auto *l = new QLabel(text, this);
-        if (!hint.isEmpty())
-            l->setToolTip(hint);
-        return l;
-    };
-    const auto pushButton = [this](const QString &caption, const QString &name, const QString &hint = {}) {
-        auto *b = new QPushButton(caption, this);
-        b->setObjectName(name);
-        b->setAutoDefault(false);
-        if (!hint.isEmpty())
-            b->setToolTip(hint);
-        return b;
+        return form.clearable(fieldName, list, key, text, widthOf(list));
     };
 
     // Header: read only.
     auto *header = new QGridLayout;
-    header->addWidget(label(QStringLiteral("Código de Pedido:")), 0, 0);
-    header->addWidget(edit(QStringLiteral("C_PED"), {.readOnly = true}), 0, 1);
-    header->addWidget(label(QStringLiteral("Fecha:")), 0, 2);
+    header->addWidget(form.label(QStringLiteral("Código de Pedido:")), 0, 0);
+    header->addWidget(form.lineEdit(QStringLiteral("C_PED"), {.readOnly = true}), 0, 1);
+    header->addWidget(form.label(QStringLiteral("Fecha:")), 0, 2);
     auto *date = new QLineEdit(this);
     date->setObjectName(QStringLiteral("edF_PED"));
     m_ds->bindDateEdit(date, QStringLiteral("F_PED"), true);
     header->addWidget(date, 0, 3);
-    header->addWidget(label(QStringLiteral("Exp. Nro.:"), QStringLiteral("Expediente:")), 0, 4);
-    header->addWidget(edit(QStringLiteral("N_EXPE"), {.readOnly = true}), 0, 5);
-    header->addWidget(label(QStringLiteral("Estado:")), 1, 0);
+    header->addWidget(form.label(QStringLiteral("Exp. Nro.:"), QStringLiteral("Expediente:")), 0, 4);
+    header->addWidget(form.lineEdit(QStringLiteral("N_EXPE"), {.readOnly = true}), 0, 5);
+    header->addWidget(form.label(QStringLiteral("Estado:")), 1, 0);
     header->addWidget(combo(QStringLiteral("C_EST"), *dm.Est, QStringLiteral("C_EST"), QStringLiteral("X_EST"), true),
                       1, 1, 1, 3);
-    header->addWidget(check(QStringLiteral("Enviado"), QStringLiteral("M_ENVIADO"), true), 1, 4);
-    header->addWidget(check(QStringLiteral("Contestado"), QStringLiteral("M_CONTESTA"), true), 1, 5);
+    header->addWidget(form.check(QStringLiteral("Enviado"), QStringLiteral("M_ENVIADO"), true), 1, 4);
+    header->addWidget(form.check(QStringLiteral("Contestado"), QStringLiteral("M_CONTESTA"), true), 1, 5);
 
     // The subject.
     auto *subject = new QGroupBox(QStringLiteral("Datos del Causante"), this);
     auto *s = new QGridLayout(subject);
     int r = 0;
-    s->addWidget(label(QStringLiteral("Apellidos:")), r, 0);
-    s->addWidget(upper(QStringLiteral("X_APE1")), r, 1, 1, 2);
-    s->addWidget(upper(QStringLiteral("X_APE2")), r, 3, 1, 2);
+    s->addWidget(form.label(QStringLiteral("Apellidos:")), r, 0);
+    s->addWidget(form.upper(QStringLiteral("X_APE1")), r, 1, 1, 2);
+    s->addWidget(form.upper(QStringLiteral("X_APE2")), r, 3, 1, 2);
     ++r;
-    s->addWidget(label(QStringLiteral("Nombres:")), r, 0);
-    s->addWidget(upper(QStringLiteral("X_NOM1")), r, 1, 1, 2);
-    s->addWidget(upper(QStringLiteral("X_NOM2")), r, 3, 1, 2);
-    s->addWidget(upper(QStringLiteral("X_NOM3")), r, 5);
+    s->addWidget(form.label(QStringLiteral("Nombres:")), r, 0);
+    s->addWidget(form.upper(QStringLiteral("X_NOM1")), r, 1, 1, 2);
+    s->addWidget(form.upper(QStringLiteral("X_NOM2")), r, 3, 1, 2);
+    s->addWidget(form.upper(QStringLiteral("X_NOM3")), r, 5);
     ++r;
-    s->addWidget(label(QStringLiteral("Sexo:")), r, 0);
+    s->addWidget(form.label(QStringLiteral("Sexo:")), r, 0);
     s->addLayout(clearable(QStringLiteral("C_SEXO"), *dm.sexo, QStringLiteral("C_SEXO"), QStringLiteral("X_SEXO")), r,
                  1);
-    s->addWidget(label(QStringLiteral("Nac.:"), QStringLiteral("Nacionalidad:")), r, 2);
+    s->addWidget(form.label(QStringLiteral("Nac.:"), QStringLiteral("Nacionalidad:")), r, 2);
     s->addLayout(clearable(QStringLiteral("C_NAC"), *dm.nac, QStringLiteral("C_NAC"), QStringLiteral("X_NAC")), r, 3, 1,
                  2);
     ++r;
-    s->addWidget(label(QStringLiteral("Fecha de Nacimiento:")), r, 0);
+    s->addWidget(form.label(QStringLiteral("Fecha de Nacimiento:")), r, 0);
     auto *birth = new QLineEdit(this);
     birth->setObjectName(QStringLiteral("edF_NAC"));
     m_ds->bindDateEdit(birth, QStringLiteral("F_NAC"));
     s->addWidget(birth, r, 1);
-    s->addWidget(label(QStringLiteral("Edad presunta:")), r, 2);
-    s->addWidget(edit(QStringLiteral("N_EDAD")), r, 3);
+    s->addWidget(form.label(QStringLiteral("Edad presunta:")), r, 2);
+    s->addWidget(form.lineEdit(QStringLiteral("N_EDAD")), r, 3);
     ++r;
-    s->addWidget(label(QStringLiteral("Tipo Doc.:"), QStringLiteral("Tipo de Documento:")), r, 0);
+    s->addWidget(form.label(QStringLiteral("Tipo Doc.:"), QStringLiteral("Tipo de Documento:")), r, 0);
     s->addLayout(clearable(QStringLiteral("C_TDOC"), *dm.tdoc, QStringLiteral("C_TDOC"), QStringLiteral("X_TDOC")), r,
                  1);
-    s->addWidget(label(QStringLiteral("Número:")), r, 2);
-    s->addWidget(edit(QStringLiteral("N_DOC"), {.digitsOnly = true, .maxLength = 8}), r, 3);
-    s->addWidget(label(QStringLiteral("Exped. por:")), r, 4);
+    s->addWidget(form.label(QStringLiteral("Número:")), r, 2);
+    s->addWidget(form.lineEdit(QStringLiteral("N_DOC"), {.digitsOnly = true, .maxLength = 8}), r, 3);
+    s->addWidget(form.label(QStringLiteral("Exped. por:")), r, 4);
     s->addLayout(clearable(QStringLiteral("C_PROVCI"), *dm.prov, QStringLiteral("C_PROV"), QStringLiteral("X_PROV")), r,
                  5);
     ++r;
-    s->addWidget(label(QStringLiteral("Prefijo:")), r, 0);
-    s->addWidget(edit(QStringLiteral("C_PREFIJO")), r, 1);
-    s->addWidget(label(QStringLiteral("Sufijo:")), r, 2);
-    s->addWidget(edit(QStringLiteral("C_SUFIJO")), r, 3);
+    s->addWidget(form.label(QStringLiteral("Prefijo:")), r, 0);
+    s->addWidget(form.lineEdit(QStringLiteral("C_PREFIJO")), r, 1);
+    s->addWidget(form.label(QStringLiteral("Sufijo:")), r, 2);
+    s->addWidget(form.lineEdit(QStringLiteral("C_SUFIJO")), r, 3);
     ++r;
-    s->addWidget(label(QStringLiteral("Nombres Padre:")), r, 0);
-    s->addWidget(upper(QStringLiteral("X_NOMPADR1")), r, 1);
-    s->addWidget(upper(QStringLiteral("X_NOMPADR2")), r, 2, 1, 2);
-    s->addWidget(upper(QStringLiteral("X_NOMPADR3")), r, 4, 1, 2);
+    s->addWidget(form.label(QStringLiteral("Nombres Padre:")), r, 0);
+    s->addWidget(form.upper(QStringLiteral("X_NOMPADR1")), r, 1);
+    s->addWidget(form.upper(QStringLiteral("X_NOMPADR2")), r, 2, 1, 2);
+    s->addWidget(form.upper(QStringLiteral("X_NOMPADR3")), r, 4, 1, 2);
     ++r;
-    s->addWidget(label(QStringLiteral("Apellidos Madre:")), r, 0);
-    s->addWidget(upper(QStringLiteral("X_APEMADR1")), r, 1);
-    s->addWidget(upper(QStringLiteral("X_APEMADR2")), r, 2, 1, 2);
+    s->addWidget(form.label(QStringLiteral("Apellidos Madre:")), r, 0);
+    s->addWidget(form.upper(QStringLiteral("X_APEMADR1")), r, 1);
+    s->addWidget(form.upper(QStringLiteral("X_APEMADR2")), r, 2, 1, 2);
     ++r;
-    s->addWidget(label(QStringLiteral("Nombres Madre:")), r, 0);
-    s->addWidget(upper(QStringLiteral("X_NOMMADR1")), r, 1);
-    s->addWidget(upper(QStringLiteral("X_NOMMADR2")), r, 2, 1, 2);
-    s->addWidget(upper(QStringLiteral("X_NOMMADR3")), r, 4, 1, 2);
+    s->addWidget(form.label(QStringLiteral("Nombres Madre:")), r, 0);
+    s->addWidget(form.upper(QStringLiteral("X_NOMMADR1")), r, 1);
+    s->addWidget(form.upper(QStringLiteral("X_NOMMADR2")), r, 2, 1, 2);
+    s->addWidget(form.upper(QStringLiteral("X_NOMMADR3")), r, 4, 1, 2);
     ++r;
     auto *flags = new QHBoxLayout;
-    m_excArt51 = check(QStringLiteral("Excep.Art.51"), QStringLiteral("M_EXCART51"));
+    m_excArt51 = form.check(QStringLiteral("Excep.Art.51"), QStringLiteral("M_EXCART51"));
     m_excArt51->setToolTip(QStringLiteral("Excepción Art. 51"));
-    QCheckBox *vaz = check(QStringLiteral("Fich.tomada en VAZ"), QStringLiteral("M_TOMA_VAZ"));
+    QCheckBox *vaz = form.check(QStringLiteral("Fich.tomada en VAZ"), QStringLiteral("M_TOMA_VAZ"));
     vaz->setToolTip(QStringLiteral("Ficha tomada en VAZ"));
     flags->addWidget(m_excArt51);
     flags->addWidget(vaz);
-    flags->addWidget(check(QStringLiteral("Especial"), QStringLiteral("M_ESPECIAL")));
-    flags->addWidget(check(QStringLiteral("Menor de 16"), QStringLiteral("M_MENOR")));
+    flags->addWidget(form.check(QStringLiteral("Especial"), QStringLiteral("M_ESPECIAL")));
+    flags->addWidget(form.check(QStringLiteral("Menor de 16"), QStringLiteral("M_MENOR")));
     flags->addStretch(1);
-    QPushButton *korvast = pushButton(QStringLiteral("Estado &Korvast"), QStringLiteral("btKorvast"));
+    QPushButton *korvast = form.pushButton(QStringLiteral("Estado &Korvast"), QStringLiteral("btKorvast"));
     flags->addWidget(korvast);
     s->addLayout(flags, r, 0, 1, 6);
     for (int c : {1, 3, 5})
@@ -190,37 +149,37 @@ TFped::TFped(store::Tdm &dm, ui::Ui &ui, CaptureServices &services, QWidget *par
     auto *organisation = new QGroupBox(QStringLiteral("Organismo Requirente"), this);
     auto *o = new QGridLayout(organisation);
     r = 0;
-    o->addWidget(label(QStringLiteral("Fuero, Competencia y Nro:")), r, 0);
+    o->addWidget(form.label(QStringLiteral("Fuero, Competencia y Nro:")), r, 0);
     QComboBox *org = combo(QStringLiteral("C_ORG"), *dm.org, QStringLiteral("C_ORG"), QStringLiteral("X_ORG"));
     o->addWidget(org, r, 1, 1, 5);
     ++r;
-    o->addWidget(label(QStringLiteral("Secretaria:")), r, 0);
-    o->addWidget(upper(QStringLiteral("X_SEC")), r, 1, 1, 5);
+    o->addWidget(form.label(QStringLiteral("Secretaria:")), r, 0);
+    o->addWidget(form.upper(QStringLiteral("X_SEC")), r, 1, 1, 5);
     ++r;
-    o->addWidget(label(QStringLiteral("Calle y Nro:")), r, 0);
-    o->addWidget(edit(QStringLiteral("X_DOM")), r, 1, 1, 3);
-    o->addWidget(label(QStringLiteral("Localidad:")), r, 4);
-    o->addWidget(upper(QStringLiteral("X_LOC")), r, 5);
+    o->addWidget(form.label(QStringLiteral("Calle y Nro:")), r, 0);
+    o->addWidget(form.lineEdit(QStringLiteral("X_DOM")), r, 1, 1, 3);
+    o->addWidget(form.label(QStringLiteral("Localidad:")), r, 4);
+    o->addWidget(form.upper(QStringLiteral("X_LOC")), r, 5);
     ++r;
-    o->addWidget(label(QStringLiteral("Provincia:")), r, 0);
+    o->addWidget(form.label(QStringLiteral("Provincia:")), r, 0);
     o->addLayout(clearable(QStringLiteral("C_PROV"), *dm.prov, QStringLiteral("C_PROV"), QStringLiteral("X_PROV")), r,
                  1);
-    o->addWidget(label(QStringLiteral("Código Postal:")), r, 2);
-    o->addWidget(edit(QStringLiteral("C_CODPOS")), r, 3);
-    o->addWidget(label(QStringLiteral("Causa Nro:")), r, 4);
-    o->addWidget(edit(QStringLiteral("N_CAUSA")), r, 5);
+    o->addWidget(form.label(QStringLiteral("Código Postal:")), r, 2);
+    o->addWidget(form.lineEdit(QStringLiteral("C_CODPOS")), r, 3);
+    o->addWidget(form.label(QStringLiteral("Causa Nro:")), r, 4);
+    o->addWidget(form.lineEdit(QStringLiteral("N_CAUSA")), r, 5);
     ++r;
-    o->addWidget(label(QStringLiteral("Prioridad:")), r, 0);
+    o->addWidget(form.label(QStringLiteral("Prioridad:")), r, 0);
     o->addLayout(clearable(QStringLiteral("C_PRIOR"), *dm.prior, QStringLiteral("C_PRIOR"), QStringLiteral("X_PRIOR")),
                  r, 1);
-    m_carpedLabel = label(QStringLiteral("Carácter:"));
+    m_carpedLabel = form.label(QStringLiteral("Carácter:"));
     o->addWidget(m_carpedLabel, r, 2);
     m_carped = combo(QStringLiteral("C_CARPED"), *dm.carped, QStringLiteral("C_CARPED"), QStringLiteral("X_CARPED"));
     o->addWidget(m_carped, r, 3, 1, 3);
     ++r;
-    o->addWidget(label(QStringLiteral("Delito:")), r, 0);
+    o->addWidget(form.label(QStringLiteral("Delito:")), r, 0);
     auto *offence = new QHBoxLayout;
-    QLineEdit *offenceCode = edit(QStringLiteral("C_TDEL"));
+    QLineEdit *offenceCode = form.lineEdit(QStringLiteral("C_TDEL"));
     ui::setWidthInCharacters(offenceCode, 6);
     offence->addWidget(offenceCode);
     auto *offenceName = new QComboBox(this);
@@ -236,29 +195,29 @@ TFped::TFped(store::Tdm &dm, ui::Ui &ui, CaptureServices &services, QWidget *par
     offence->addWidget(m_offenceButton);
     o->addLayout(offence, r, 1, 1, 5);
     ++r;
-    o->addWidget(label(QStringLiteral("Detalle:"), QStringLiteral("Detalle del delito")), r, 0);
-    o->addWidget(upper(QStringLiteral("X_DELITO")), r, 1, 1, 5);
+    o->addWidget(form.label(QStringLiteral("Detalle:"), QStringLiteral("Detalle del delito")), r, 0);
+    o->addWidget(form.upper(QStringLiteral("X_DELITO")), r, 1, 1, 5);
     ++r;
-    o->addWidget(label(QStringLiteral("E-Mail:")), r, 0);
-    o->addWidget(edit(QStringLiteral("X_EMAIL")), r, 1, 1, 5);
+    o->addWidget(form.label(QStringLiteral("E-Mail:")), r, 0);
+    o->addWidget(form.lineEdit(QStringLiteral("X_EMAIL")), r, 1, 1, 5);
     ++r;
-    o->addWidget(label(QStringLiteral("Observ.:"), QStringLiteral("Observaciones")), r, 0);
-    o->addWidget(edit(QStringLiteral("X_OBS")), r, 1, 1, 5);
+    o->addWidget(form.label(QStringLiteral("Observ.:"), QStringLiteral("Observaciones")), r, 0);
+    o->addWidget(form.lineEdit(QStringLiteral("X_OBS")), r, 1, 1, 5);
     for (int c : {1, 3, 5})
         o->setColumnStretch(c, 1);
 
     m_navigator->setObjectName(QStringLiteral("nvPed"));
     m_navigator->setHints(ui::Navigator::recordHints());
 
-    QPushButton *quit = pushButton(QStringLiteral("&Salir"), QStringLiteral("btSalir"));
-    QPushButton *prints = pushButton(QStringLiteral("&Imp.Dactilares"), QStringLiteral("btDactilares"),
-                                     QStringLiteral("Impresiones Dactilares"));
-    QPushButton *send = pushButton(QStringLiteral("&Enviar"), QStringLiteral("btEnviar"));
-    QPushButton *answer = pushButton(QStringLiteral("&Contestación"), QStringLiteral("btContestacion"));
-    QPushButton *alias = pushButton(QStringLiteral("Supuestos"), QStringLiteral("btSupuestos"));
-    QPushButton *find = pushButton(QStringLiteral("&Buscar"), QStringLiteral("btBuscar"));
-    QPushButton *officialLetter = pushButton(QStringLiteral("&Oficio"), QStringLiteral("btOficio"));
-    QPushButton *documents = pushButton(QStringLiteral("Documentación"), QStringLiteral("btDocumentacion"));
+    QPushButton *quit = form.pushButton(QStringLiteral("&Salir"), QStringLiteral("btSalir"));
+    QPushButton *prints = form.pushButton(QStringLiteral("&Imp.Dactilares"), QStringLiteral("btDactilares"),
+                                          QStringLiteral("Impresiones Dactilares"));
+    QPushButton *send = form.pushButton(QStringLiteral("&Enviar"), QStringLiteral("btEnviar"));
+    QPushButton *answer = form.pushButton(QStringLiteral("&Contestación"), QStringLiteral("btContestacion"));
+    QPushButton *alias = form.pushButton(QStringLiteral("Supuestos"), QStringLiteral("btSupuestos"));
+    QPushButton *find = form.pushButton(QStringLiteral("&Buscar"), QStringLiteral("btBuscar"));
+    QPushButton *officialLetter = form.pushButton(QStringLiteral("&Oficio"), QStringLiteral("btOficio"));
+    QPushButton *documents = form.pushButton(QStringLiteral("Documentación"), QStringLiteral("btDocumentacion"));
     QAction *scanCard = m_fingerprintMenu->addAction(QStringLiteral("&Digitalizar Ficha"));
     scanCard->setObjectName(QStringLiteral("miDigitalizar"));
     QAction *liveScan = m_fingerprintMenu->addAction(QStringLiteral("&LiveScan"));

@@ -7,6 +7,7 @@
 #include "ui/ComboBinder.h"
 #include "ui/DataSource.h"
 #include "ui/FieldBinder.h"
+#include "ui/FormBuilder.h"
 #include "ui/GuardedCall.h"
 #include "ui/Navigator.h"
 #include "ui/WindowSizing.h"
@@ -47,127 +48,79 @@ TFPedP::TFPedP(store::Tdm &dm, ui::Ui &ui, PersonalRules &rules, SlipLookup &sli
     setWindowTitle(QStringLiteral("TAV - Pedido Personal de Antecedentes"));
     m_ds->setAutoEdit(false);
 
-    const auto lineEdit = [this](const QString &fieldName, ui::LineEditBinder::Options options = {}) {
-        auto *e = new QLineEdit(this);
-        e->setObjectName(QStringLiteral("ed") + fieldName);
-        m_ds->bindLineEdit(e, fieldName, options);
-        return e;
+    ui::FormBuilder form(*this, *m_ds);
+    constexpr int kComboWidth = 12; // characters a drop-down always shows
+    const auto combo = [&](const QString &fieldName, store::Dataset &list, const QString &key, const QString &text) {
+        return form.combo(fieldName, list, key, text, kComboWidth);
     };
-    const auto upper = [&](const QString &fieldName) { return lineEdit(fieldName, {.upperCase = true}); };
-    const auto readOnly = [&](const QString &fieldName, const QString &hint = {}) {
-        QLineEdit *e = lineEdit(fieldName, {.readOnly = true});
-        e->setToolTip(hint);
-        e->setFocusPolicy(Qt::ClickFocus);
-        return e;
-    };
-    const auto dateEdit = [this](const QString &fieldName, bool readOnlyDate = false) {
-        auto *e = new QLineEdit(this);
-        e->setObjectName(QStringLiteral("ed") + fieldName);
-        m_ds->bindDateEdit(e, fieldName, readOnlyDate);
-        return e;
-    };
-    const auto combo = [this](const QString &fieldName, store::Dataset &list, const QString &key, const QString &text) {
-        auto *c = new QComboBox(this);
-        c->setObjectName(QStringLiteral("cb") + fieldName);
-        m_ds->bindComboBox(c, fieldName, list, key, text);
-        c->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
-        c->setMinimumContentsLength(12);
-        return c;
-    };
-    // A drop-down with its small button that empties the field.
     const auto clearable = [&](const QString &fieldName, store::Dataset &list, const QString &key,
-                               const QString &text) {
-        QComboBox *c = combo(fieldName, list, key, text);
-        QToolButton *clear = ui::ComboBinder::createClearButton(this);
-        clear->setObjectName(QStringLiteral("btClear") + fieldName);
-        for (ui::FieldBinder *b : m_ds->binders())
-            if (b->widget() == c)
-                static_cast<ui::ComboBinder *>(b)->setClearButton(clear);
-        auto *row = new QHBoxLayout;
-        row->setContentsMargins(0, 0, 0, 0);
-        row->setSpacing(2);
-        row->addWidget(c, 1);
-        row->addWidget(clear);
-        return row;
-    };
-    const auto label = [this](const QString &text, const QString &hint = {}) {
-        auto *l = new QLabel(text, this);
-        if (!hint.isEmpty())
-            l->setToolTip(hint);
-        return l;
-    };
-    const auto pushButton = [this](const QString &caption, const QString &name) {
-        auto *b = new QPushButton(caption, this);
-        b->setObjectName(name);
-        b->setAutoDefault(false);
-        return b;
-    };
+                               const QString &text) { return form.clearable(fieldName, list, key, text, kComboWidth); };
 
     // The applicant.
     auto *person = new QGroupBox(QStringLiteral("Datos Personales del Solicitante"), this);
     auto *p = new QGridLayout(person);
     int r = 0;
-    p->addWidget(label(QStringLiteral("Apellidos:")), r, 0);
-    p->addWidget(upper(QStringLiteral("X_APE1")), r, 1, 1, 2);
-    p->addWidget(upper(QStringLiteral("X_APE2")), r, 3, 1, 2);
+    p->addWidget(form.label(QStringLiteral("Apellidos:")), r, 0);
+    p->addWidget(form.upper(QStringLiteral("X_APE1")), r, 1, 1, 2);
+    p->addWidget(form.upper(QStringLiteral("X_APE2")), r, 3, 1, 2);
     ++r;
-    p->addWidget(label(QStringLiteral("Otros Apellidos:")), r, 0);
-    p->addWidget(upper(QStringLiteral("X_OAPE")), r, 1, 1, 2);
+    p->addWidget(form.label(QStringLiteral("Otros Apellidos:")), r, 0);
+    p->addWidget(form.upper(QStringLiteral("X_OAPE")), r, 1, 1, 2);
     ++r;
-    p->addWidget(label(QStringLiteral("Nombres:")), r, 0);
-    p->addWidget(upper(QStringLiteral("X_NOM1")), r, 1, 1, 2);
-    p->addWidget(upper(QStringLiteral("X_NOM2")), r, 3, 1, 2);
-    p->addWidget(upper(QStringLiteral("X_NOM3")), r, 5);
+    p->addWidget(form.label(QStringLiteral("Nombres:")), r, 0);
+    p->addWidget(form.upper(QStringLiteral("X_NOM1")), r, 1, 1, 2);
+    p->addWidget(form.upper(QStringLiteral("X_NOM2")), r, 3, 1, 2);
+    p->addWidget(form.upper(QStringLiteral("X_NOM3")), r, 5);
     ++r;
-    p->addWidget(label(QStringLiteral("Sexo:")), r, 0);
+    p->addWidget(form.label(QStringLiteral("Sexo:")), r, 0);
     p->addLayout(clearable(QStringLiteral("C_SEXO"), *dm.sexo, QStringLiteral("C_SEXO"), QStringLiteral("X_SEXO")), r,
                  1);
-    p->addWidget(label(QStringLiteral("Nacionalidad:")), r, 2);
+    p->addWidget(form.label(QStringLiteral("Nacionalidad:")), r, 2);
     p->addLayout(clearable(QStringLiteral("C_NAC"), *dm.nac, QStringLiteral("C_NAC"), QStringLiteral("X_NAC")), r, 3, 1,
                  2);
     ++r;
-    p->addWidget(label(QStringLiteral("Fecha de Nacimiento:")), r, 0);
-    p->addWidget(dateEdit(QStringLiteral("F_NAC")), r, 1);
+    p->addWidget(form.label(QStringLiteral("Fecha de Nacimiento:")), r, 0);
+    p->addWidget(form.dateEdit(QStringLiteral("F_NAC")), r, 1);
     m_excArt51 = new QCheckBox(QStringLiteral("Excepción art. 51"), this);
     m_excArt51->setObjectName(QStringLiteral("ckM_EXCART51"));
     m_ds->bindCheckBox(m_excArt51, QStringLiteral("M_EXCART51"));
     p->addWidget(m_excArt51, r, 3, 1, 2);
     ++r;
-    p->addWidget(label(QStringLiteral("Nombres Padre:")), r, 0);
-    p->addWidget(upper(QStringLiteral("X_NOMPADR1")), r, 1);
-    p->addWidget(upper(QStringLiteral("X_NOMPADR2")), r, 2, 1, 2);
-    p->addWidget(upper(QStringLiteral("X_NOMPADR3")), r, 4, 1, 2);
+    p->addWidget(form.label(QStringLiteral("Nombres Padre:")), r, 0);
+    p->addWidget(form.upper(QStringLiteral("X_NOMPADR1")), r, 1);
+    p->addWidget(form.upper(QStringLiteral("X_NOMPADR2")), r, 2, 1, 2);
+    p->addWidget(form.upper(QStringLiteral("X_NOMPADR3")), r, 4, 1, 2);
     ++r;
-    p->addWidget(label(QStringLiteral("Apellidos Madre:")), r, 0);
-    p->addWidget(upper(QStringLiteral("X_APEMADR1")), r, 1);
-    p->addWidget(upper(QStringLiteral("X_APEMADR2")), r, 2, 1, 2);
+    p->addWidget(form.label(QStringLiteral("Apellidos Madre:")), r, 0);
+    p->addWidget(form.upper(QStringLiteral("X_APEMADR1")), r, 1);
+    p->addWidget(form.upper(QStringLiteral("X_APEMADR2")), r, 2, 1, 2);
     ++r;
-    p->addWidget(label(QStringLiteral("Nombres Madre:")), r, 0);
-    p->addWidget(upper(QStringLiteral("X_NOMMADR1")), r, 1);
-    p->addWidget(upper(QStringLiteral("X_NOMMADR2")), r, 2, 1, 2);
-    p->addWidget(upper(QStringLiteral("X_NOMMADR3")), r, 4, 1, 2);
+    p->addWidget(form.label(QStringLiteral("Nombres Madre:")), r, 0);
+    p->addWidget(form.upper(QStringLiteral("X_NOMMADR1")), r, 1);
+    p->addWidget(form.upper(QStringLiteral("X_NOMMADR2")), r, 2, 1, 2);
+    p->addWidget(form.upper(QStringLiteral("X_NOMMADR3")), r, 4, 1, 2);
     ++r;
     auto *document = new QGroupBox(QStringLiteral("Documento"), this);
     auto *d = new QGridLayout(document);
-    d->addWidget(label(QStringLiteral("Número:")), 0, 0);
-    d->addWidget(lineEdit(QStringLiteral("N_DOC"), {.digitsOnly = true, .maxLength = 8}), 0, 1);
-    d->addWidget(label(QStringLiteral("Doc. Tipo:")), 0, 2);
+    d->addWidget(form.label(QStringLiteral("Número:")), 0, 0);
+    d->addWidget(form.lineEdit(QStringLiteral("N_DOC"), {.digitsOnly = true, .maxLength = 8}), 0, 1);
+    d->addWidget(form.label(QStringLiteral("Doc. Tipo:")), 0, 2);
     d->addLayout(clearable(QStringLiteral("C_TDOC"), *dm.tdoc, QStringLiteral("C_TDOC"), QStringLiteral("X_TDOC")), 0,
                  3);
-    d->addWidget(label(QStringLiteral("Expedido por:")), 1, 0);
+    d->addWidget(form.label(QStringLiteral("Expedido por:")), 1, 0);
     d->addLayout(clearable(QStringLiteral("C_EXPP"), *dm.expp, QStringLiteral("C_EXPP"), QStringLiteral("X_EXPP")), 1,
                  1, 1, 3);
-    d->addWidget(label(QStringLiteral("Prefijo:")), 2, 0);
-    d->addWidget(lineEdit(QStringLiteral("C_PREFIJO")), 2, 1);
-    d->addWidget(label(QStringLiteral("Sufijo:")), 2, 2);
-    d->addWidget(lineEdit(QStringLiteral("C_SUFIJO")), 2, 3);
+    d->addWidget(form.label(QStringLiteral("Prefijo:")), 2, 0);
+    d->addWidget(form.lineEdit(QStringLiteral("C_PREFIJO")), 2, 1);
+    d->addWidget(form.label(QStringLiteral("Sufijo:")), 2, 2);
+    d->addWidget(form.lineEdit(QStringLiteral("C_SUFIJO")), 2, 3);
     d->setColumnStretch(1, 1);
     d->setColumnStretch(3, 1);
     p->addWidget(document, r, 0, 1, 5);
     auto *personButtons = new QVBoxLayout;
-    QPushButton *receiptButton = pushButton(QStringLiteral("Com&probante"), QStringLiteral("btImpComp"));
-    QPushButton *statusButton = pushButton(QStringLiteral("Estado &Korvast"), QStringLiteral("btEstKorvast"));
-    QPushButton *regenerateButton = pushButton(QStringLiteral("&Regenerar"), QStringLiteral("btRegen"));
+    QPushButton *receiptButton = form.pushButton(QStringLiteral("Com&probante"), QStringLiteral("btImpComp"));
+    QPushButton *statusButton = form.pushButton(QStringLiteral("Estado &Korvast"), QStringLiteral("btEstKorvast"));
+    QPushButton *regenerateButton = form.pushButton(QStringLiteral("&Regenerar"), QStringLiteral("btRegen"));
     regenerateButton->setToolTip(QStringLiteral("Regenerar el código de seguridad"));
     for (QPushButton *b : {receiptButton, statusButton, regenerateButton})
         personButtons->addWidget(b);
@@ -180,13 +133,13 @@ TFPedP::TFPedP(store::Tdm &dm, ui::Ui &ui, PersonalRules &rules, SlipLookup &sli
     // The applicant's address.
     auto *address = new QGroupBox(QStringLiteral("Domicilio del Solicitante"), this);
     auto *a = new QGridLayout(address);
-    a->addWidget(label(QStringLiteral("Calle y Número:")), 0, 0);
-    a->addWidget(upper(QStringLiteral("X_DOM_S")), 0, 1, 1, 3);
-    a->addWidget(label(QStringLiteral("Localidad:")), 1, 0);
-    a->addWidget(upper(QStringLiteral("X_LOC_S")), 1, 1);
-    a->addWidget(label(QStringLiteral("Código Postal:")), 1, 2);
-    a->addWidget(lineEdit(QStringLiteral("C_CODPOS_S")), 1, 3);
-    a->addWidget(label(QStringLiteral("Provincia:")), 2, 0);
+    a->addWidget(form.label(QStringLiteral("Calle y Número:")), 0, 0);
+    a->addWidget(form.upper(QStringLiteral("X_DOM_S")), 0, 1, 1, 3);
+    a->addWidget(form.label(QStringLiteral("Localidad:")), 1, 0);
+    a->addWidget(form.upper(QStringLiteral("X_LOC_S")), 1, 1);
+    a->addWidget(form.label(QStringLiteral("Código Postal:")), 1, 2);
+    a->addWidget(form.lineEdit(QStringLiteral("C_CODPOS_S")), 1, 3);
+    a->addWidget(form.label(QStringLiteral("Provincia:")), 2, 0);
     a->addLayout(clearable(QStringLiteral("C_PROV_S"), *dm.prov, QStringLiteral("C_PROV"), QStringLiteral("X_PROV")), 2,
                  1);
     a->setColumnStretch(1, 1);
@@ -195,34 +148,34 @@ TFPedP::TFPedP(store::Tdm &dm, ui::Ui &ui, PersonalRules &rules, SlipLookup &sli
     // The request.
     auto *request = new QGroupBox(QStringLiteral("Datos del Pedido"), this);
     auto *q = new QGridLayout(request);
-    q->addWidget(label(QStringLiteral("Pedido:")), 0, 0);
-    q->addWidget(readOnly(QStringLiteral("C_PED")), 0, 1);
-    q->addWidget(label(QStringLiteral("Nro.Exp.:"), QStringLiteral("Número de Expediente")), 0, 2);
-    q->addWidget(readOnly(QStringLiteral("N_EXPE"), QStringLiteral("Número de Expediente")), 0, 3);
-    q->addWidget(label(QStringLiteral("Estado:"), QStringLiteral("Estado del pedido")), 1, 0);
-    q->addWidget(readOnly(QStringLiteral("x_est"), QStringLiteral("Estado del pedido")), 1, 1);
-    q->addWidget(label(QStringLiteral("Fecha:")), 1, 2);
-    q->addWidget(dateEdit(QStringLiteral("F_PED"), true), 1, 3);
-    q->addWidget(label(QStringLiteral("Prior.:"), QStringLiteral("Prioridad")), 2, 0);
-    q->addWidget(readOnly(QStringLiteral("X_PRIOR"), QStringLiteral("Prioridad")), 2, 1);
-    q->addWidget(label(QStringLiteral("Observaciones:")), 3, 0);
-    q->addWidget(upper(QStringLiteral("X_OBS")), 3, 1, 1, 3);
-    q->addWidget(label(QStringLiteral("Fecha de pago:")), 4, 0);
+    q->addWidget(form.label(QStringLiteral("Pedido:")), 0, 0);
+    q->addWidget(form.readOnly(QStringLiteral("C_PED")), 0, 1);
+    q->addWidget(form.label(QStringLiteral("Nro.Exp.:"), QStringLiteral("Número de Expediente")), 0, 2);
+    q->addWidget(form.readOnly(QStringLiteral("N_EXPE"), QStringLiteral("Número de Expediente")), 0, 3);
+    q->addWidget(form.label(QStringLiteral("Estado:"), QStringLiteral("Estado del pedido")), 1, 0);
+    q->addWidget(form.readOnly(QStringLiteral("x_est"), QStringLiteral("Estado del pedido")), 1, 1);
+    q->addWidget(form.label(QStringLiteral("Fecha:")), 1, 2);
+    q->addWidget(form.dateEdit(QStringLiteral("F_PED"), true), 1, 3);
+    q->addWidget(form.label(QStringLiteral("Prior.:"), QStringLiteral("Prioridad")), 2, 0);
+    q->addWidget(form.readOnly(QStringLiteral("X_PRIOR"), QStringLiteral("Prioridad")), 2, 1);
+    q->addWidget(form.label(QStringLiteral("Observaciones:")), 3, 0);
+    q->addWidget(form.upper(QStringLiteral("X_OBS")), 3, 1, 1, 3);
+    q->addWidget(form.label(QStringLiteral("Fecha de pago:")), 4, 0);
     auto *payment = new QHBoxLayout;
-    m_paymentDate = dateEdit(QStringLiteral("F_PAGO"));
+    m_paymentDate = form.dateEdit(QStringLiteral("F_PAGO"));
     auto *clearPayment = ui::ComboBinder::createClearButton(this);
     clearPayment->setObjectName(QStringLiteral("btClearF_PAGO"));
     payment->addWidget(m_paymentDate, 1);
     payment->addWidget(clearPayment);
     q->addLayout(payment, 4, 1);
-    q->addWidget(label(QStringLiteral("Talón de pago:")), 5, 0);
-    m_paymentCode = upper(QStringLiteral("C_PAGO"));
+    q->addWidget(form.label(QStringLiteral("Talón de pago:")), 5, 0);
+    m_paymentCode = form.upper(QStringLiteral("C_PAGO"));
     q->addWidget(m_paymentCode, 5, 1, 1, 3);
-    m_homePaymentLabel = label(QStringLiteral("Talón de pago domiciliario:"));
+    m_homePaymentLabel = form.label(QStringLiteral("Talón de pago domiciliario:"));
     q->addWidget(m_homePaymentLabel, 6, 0);
-    m_homePaymentCode = upper(QStringLiteral("C_PAGO_DOMIC"));
+    m_homePaymentCode = form.upper(QStringLiteral("C_PAGO_DOMIC"));
     q->addWidget(m_homePaymentCode, 6, 1, 1, 3);
-    q->addWidget(label(QStringLiteral("Tipo de Trámite.:")), 7, 0);
+    q->addWidget(form.label(QStringLiteral("Tipo de Trámite.:")), 7, 0);
     m_procedureTypes = combo(QStringLiteral("C_TRAM"), *dm.tram, QStringLiteral("C_TRAM"), QStringLiteral("X_TRAM"));
     q->addWidget(m_procedureTypes, 7, 1, 1, 3);
     q->setColumnStretch(1, 1);
@@ -232,12 +185,12 @@ TFPedP::TFPedP(store::Tdm &dm, ui::Ui &ui, PersonalRules &rules, SlipLookup &sli
     m_navigator->setObjectName(QStringLiteral("nvPed"));
     m_navigator->setHints(ui::Navigator::recordHints());
 
-    QPushButton *prints = pushButton(QStringLiteral("&Impresiones Dactilares"), QStringLiteral("btDig"));
-    QPushButton *send = pushButton(QStringLiteral("&Enviar"), QStringLiteral("btEnv"));
-    QPushButton *answer = pushButton(QStringLiteral("&Contestación"), QStringLiteral("btContes"));
-    QPushButton *find = pushButton(QStringLiteral("&Buscar"), QStringLiteral("btBus"));
-    QPushButton *documents = pushButton(QStringLiteral("&Documento"), QStringLiteral("btDoc"));
-    QPushButton *quit = pushButton(QStringLiteral("&Salir"), QStringLiteral("btSalir"));
+    QPushButton *prints = form.pushButton(QStringLiteral("&Impresiones Dactilares"), QStringLiteral("btDig"));
+    QPushButton *send = form.pushButton(QStringLiteral("&Enviar"), QStringLiteral("btEnv"));
+    QPushButton *answer = form.pushButton(QStringLiteral("&Contestación"), QStringLiteral("btContes"));
+    QPushButton *find = form.pushButton(QStringLiteral("&Buscar"), QStringLiteral("btBus"));
+    QPushButton *documents = form.pushButton(QStringLiteral("&Documento"), QStringLiteral("btDoc"));
+    QPushButton *quit = form.pushButton(QStringLiteral("&Salir"), QStringLiteral("btSalir"));
     QAction *scanCard = m_fingerprintMenu->addAction(QStringLiteral("&Digitalizar Ficha"));
     scanCard->setObjectName(QStringLiteral("DigitalizarFicha1"));
     QAction *liveScan = m_fingerprintMenu->addAction(QStringLiteral("&LiveScan"));
