@@ -22,22 +22,11 @@ QString field(const Dataset &d, const char *name)
     return d.field(QString::fromLatin1(name)).asString();
 }
 
-// Whether two files hold the same bytes.
-bool sameContents(const QString &a, const QString &b)
-{
-    QFile fa(a), fb(b);
-    if (fa.size() != fb.size() || !fa.open(QIODevice::ReadOnly) || !fb.open(QIODevice::ReadOnly))
-        return false;
-    while (!fa.atEnd()) {
-        if (fa.read(1 << 16) != fb.read(1 << 16))
-            return false;
-    }
-    return true;
-}
-
 } // namespace
 
-OfficialWindowRules::OfficialWindowRules(store::Tdm &dm, CaptureServices &services) : m_dm(dm), m_services(services) {}
+OfficialWindowRules::OfficialWindowRules(store::Tdm &dm, CaptureServices &services)
+    : m_dm(dm), m_services(services), m_captures(dm, services)
+{}
 
 QString OfficialWindowRules::sentAliasMessage()
 {
@@ -125,32 +114,6 @@ bool OfficialWindowRules::saveFirst()
     return ped.post();
 }
 
-void OfficialWindowRules::copyFile(const QString &from, const QString &to) const
-{
-    const QString target = m_dm.filePath(to);
-    QFile::remove(target);
-    QFile::copy(from, target);
-}
-
-QString OfficialWindowRules::scratchPath(int n) const
-{
-    const QString dir = os::StationScratch::folder(QString::fromStdString(m_dm.programDir().string()));
-    return QDir(dir).filePath(scratchName(n));
-}
-
-void OfficialWindowRules::copyToScratch(const QString &from, int n) const
-{
-    const QString target = scratchPath(n);
-    QFile::remove(target);
-    QFile::copy(from, target);
-}
-
-void OfficialWindowRules::deleteScratch(int n) const
-{
-    if (n > 0)
-        QFile::remove(scratchPath(n));
-}
-
 void OfficialWindowRules::captureCard()
 {
     if (!m_services.captureCard || !saveFirst())
@@ -161,36 +124,7 @@ void OfficialWindowRules::captureCard()
         m_dm.ui().message(nominativeMessage(), applicationTitle());
         return;
     }
-    m_dm.deleteFile(QStringLiteral("edit.tif"));
-    const int n = ++m_counter;
-    CardCaptureRequest request;
-    request.locked = requestLocked();
-    request.rightClass = field(ped, "C_CLASDER");
-    request.leftClass = field(ped, "C_CLASIZQ");
-    const QString card = m_dm.pedFingerprintFile();
-    if (m_dm.fileExists(card)) {
-        copyToScratch(m_dm.filePath(card), n);
-        request.loadedImage = scratchPath(n);
-    }
-
-    const CardCaptureResult result = m_services.captureCard(request);
-
-    const bool written = !result.resultFile.isEmpty() && QFileInfo::exists(result.resultFile);
-    if (written && result.changed) {
-        ped.edit();
-        copyFile(result.resultFile, QStringLiteral("edit.tif"));
-    }
-    deleteScratch(n - 1);
-    deleteScratch(n);
-    if (written &&
-        QFileInfo(result.resultFile).absoluteFilePath() != QFileInfo(m_dm.filePath("edit.tif")).absoluteFilePath())
-        QFile::remove(result.resultFile);
-    if (result.rightClass != request.rightClass || result.leftClass != request.leftClass) {
-        if (!ped.isEditing())
-            ped.edit();
-        ped[QStringLiteral("C_CLASDER")].setValue(result.rightClass);
-        ped[QStringLiteral("C_CLASIZQ")].setValue(result.leftClass);
-    }
+    m_captures.captureCard(ped, m_dm.pedFingerprintFile(), requestLocked());
 }
 
 void OfficialWindowRules::captureDocuments()
@@ -198,31 +132,7 @@ void OfficialWindowRules::captureDocuments()
     if (!m_services.captureDocuments || !saveFirst())
         return;
     store::ReceptionPause pause(m_dm.Timer);
-    Dataset &ped = *m_dm.ped;
-    const int n = ++m_counter;
-    m_dm.deleteFile(QStringLiteral("docu.tif"));
-    m_dm.deleteFile(QStringLiteral("out.tif"));
-    deleteScratch(n);
-    const QString work = scratchPath(n);
-    QDateTime noted;
-    const QString documents = m_dm.pedDocumentFile();
-    const bool stored = m_dm.fileExists(documents);
-    if (stored) {
-        copyToScratch(m_dm.filePath(documents), n);
-        noted = QFileInfo(work).lastModified();
-    }
-
-    m_services.captureDocuments(work);
-
-    // A document that comes back with the bytes it went in with is unchanged, whatever its time says.
-    const QFileInfo after(work);
-    if (after.exists() && (!noted.isValid() || after.lastModified() > noted) &&
-        !(stored && sameContents(work, m_dm.filePath(documents)))) {
-        ped.edit();
-        copyFile(work, QStringLiteral("docu.tif"));
-    }
-    deleteScratch(n - 1);
-    deleteScratch(n);
+    m_captures.captureDocuments(*m_dm.ped, m_dm.pedDocumentFile());
 }
 
 void OfficialWindowRules::showAnswer()
@@ -251,20 +161,10 @@ void OfficialWindowRules::showAnswer()
     if (!OfficialRules::officialAnswerAvailable(m_dm))
         return;
     const QString answer = m_dm.pedAnswerFile();
-    const QByteArray blob = ped[QStringLiteral("B_RESP")].asBytes();
-    const int n = ++m_counter;
-    const QString copy = scratchPath(n);
-    if (m_dm.fileExists(answer)) {
-        copyToScratch(m_dm.filePath(answer), n);
-    } else {
-        QFile out(copy);
-        if (out.open(QIODevice::WriteOnly | QIODevice::Truncate))
-            out.write(blob);
-    }
-    m_services.showAnswer(copy);
-    // The viewer is closed: the copy of the citizen's answer goes.
-    deleteScratch(n - 1);
-    deleteScratch(n);
+    if (m_dm.fileExists(answer))
+        m_captures.showImage(m_dm.filePath(answer));
+    else
+        m_captures.showImage({}, ped[QStringLiteral("B_RESP")].asBytes());
 }
 
 void OfficialWindowRules::offenceCodeLeft()

@@ -3,6 +3,7 @@
 #include "store/Event.h"
 
 #include "official/CaptureServices.h"
+#include "official/RequestCaptures.h"
 
 #include <QList>
 #include <QString>
@@ -78,22 +79,15 @@ public:
     bool statusQueryAllowed();
     bool offenceChooserAllowed();
 
-    // The window's counter of scratch copies and the name of the copy N ("N.tif").
-    int counter() const { return m_counter; }
-    static QString scratchName(int n) { return QString::number(n) + QStringLiteral(".tif"); }
-    // The copy N lies in the station's scratch folder, so stations sharing the program directory never use
-    // the same name.
-    QString scratchPath(int n) const;
+    // The window's counter of scratch copies.
+    int counter() const { return m_captures.counter(); }
 
 private:
     bool saveFirst();
-    void copyFile(const QString &from, const QString &to) const;
-    void copyToScratch(const QString &from, int n) const;
-    void deleteScratch(int n) const;
 
     store::Tdm &m_dm;
     CaptureServices &m_services;
-    int m_counter = 0;
+    RequestCaptures m_captures;
 };
 
 // The request finder: locates a request in `table` by one criterion; false when not found.

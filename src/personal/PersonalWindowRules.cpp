@@ -55,7 +55,7 @@ bool letter(char16_t c)
 
 PersonalWindowRules::PersonalWindowRules(store::Tdm &dm, PersonalRules &rules, SlipLookup &slips,
                                          official::CaptureServices &captures, PersonalHooks &hooks)
-    : m_dm(dm), m_rules(rules), m_slips(slips), m_captures(captures), m_hooks(hooks)
+    : m_dm(dm), m_rules(rules), m_slips(slips), m_captures(captures), m_hooks(hooks), m_images(dm, captures)
 {}
 
 QString PersonalWindowRules::state() const
@@ -128,61 +128,13 @@ bool PersonalWindowRules::saveFirst()
     return pedp.post();
 }
 
-QString PersonalWindowRules::scratchPath(int n) const
-{
-    const QString dir = os::StationScratch::folder(QString::fromStdString(m_dm.programDir().string()));
-    return QDir(dir).filePath(QString::number(n) + QStringLiteral(".tif"));
-}
-
-void PersonalWindowRules::copyFile(const QString &from, const QString &to) const
-{
-    QFile::remove(to);
-    QFile::copy(from, to);
-}
-
-void PersonalWindowRules::deleteScratch(int n) const
-{
-    if (n > 0)
-        QFile::remove(scratchPath(n));
-}
-
 void PersonalWindowRules::captureCard()
 {
     Dataset &pedp = *m_dm.pedp;
     if (!m_captures.captureCard || !pedp.isActive() || !saveFirst())
         return;
     store::ReceptionPause pause(m_dm.Timer);
-    m_dm.deleteFile(QStringLiteral("edit.tif"));
-    const int n = ++m_counter;
-    official::CardCaptureRequest request;
-    request.locked = requestLocked();
-    request.rightClass = pedp[QStringLiteral("C_CLASDER")].asString();
-    request.leftClass = pedp[QStringLiteral("C_CLASIZQ")].asString();
-    const QString card = m_dm.pedpFingerprintFile();
-    if (m_dm.fileExists(card)) {
-        copyFile(m_dm.filePath(card), scratchPath(n));
-        request.loadedImage = scratchPath(n);
-    }
-
-    const official::CardCaptureResult result = m_captures.captureCard(request);
-
-    const bool written = !result.resultFile.isEmpty() && QFileInfo::exists(result.resultFile);
-    if (written && result.changed && !request.locked) {
-        if (!pedp.isEditing())
-            pedp.edit();
-        copyFile(result.resultFile, m_dm.filePath(QStringLiteral("edit.tif")));
-    }
-    deleteScratch(n - 1);
-    deleteScratch(n);
-    if (written &&
-        QFileInfo(result.resultFile).absoluteFilePath() != QFileInfo(m_dm.filePath("edit.tif")).absoluteFilePath())
-        QFile::remove(result.resultFile);
-    if (result.rightClass != request.rightClass || result.leftClass != request.leftClass) {
-        if (!pedp.isEditing())
-            pedp.edit();
-        pedp[QStringLiteral("C_CLASDER")].setValue(result.rightClass);
-        pedp[QStringLiteral("C_CLASIZQ")].setValue(result.leftClass);
-    }
+    m_images.captureCard(pedp, m_dm.pedpFingerprintFile(), requestLocked());
 }
 
 void PersonalWindowRules::captureDocuments()
@@ -191,28 +143,7 @@ void PersonalWindowRules::captureDocuments()
     if (!m_captures.captureDocuments || !pedp.isActive() || !saveFirst())
         return;
     store::ReceptionPause pause(m_dm.Timer);
-    const int n = ++m_counter;
-    m_dm.deleteFile(QStringLiteral("docu.tif"));
-    m_dm.deleteFile(QStringLiteral("out.tif"));
-    deleteScratch(n);
-    const QString work = scratchPath(n);
-    QDateTime noted;
-    const QString documents = m_dm.pedpDocumentFile();
-    if (m_dm.fileExists(documents)) {
-        copyFile(m_dm.filePath(documents), work);
-        noted = QFileInfo(work).lastModified();
-    }
-
-    m_captures.captureDocuments(work);
-
-    const QFileInfo after(work);
-    if (after.exists() && (!noted.isValid() || after.lastModified() > noted)) {
-        if (!pedp.isEditing())
-            pedp.edit();
-        copyFile(work, m_dm.filePath(QStringLiteral("docu.tif")));
-    }
-    deleteScratch(n - 1);
-    deleteScratch(n);
+    m_images.captureDocuments(pedp, m_dm.pedpDocumentFile());
 }
 
 void PersonalWindowRules::send()
@@ -250,14 +181,8 @@ void PersonalWindowRules::send()
 
 void PersonalWindowRules::showImage(const QString &file)
 {
-    if (!m_captures.showAnswer)
-        return;
-    const int n = ++m_counter;
-    copyFile(file, scratchPath(n));
-    m_captures.showAnswer(scratchPath(n));
-    // The copy of the citizen's answer does not outlive its viewer.
-    deleteScratch(n - 1);
-    deleteScratch(n);
+    if (m_captures.showAnswer)
+        m_images.showImage(file);
 }
 
 void PersonalWindowRules::showAnswer()

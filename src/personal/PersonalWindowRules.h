@@ -2,6 +2,7 @@
 
 #include "exchange/OutgoingMessage.h"
 #include "official/CaptureServices.h"
+#include "official/RequestCaptures.h"
 
 #include <QString>
 
@@ -87,13 +88,10 @@ public:
 
     // A request the central registry has: its fingerprints are shown, not replaced.
     bool requestLocked() const;
-    int counter() const { return m_counter; }
-    QString scratchPath(int n) const;
+    int counter() const { return m_images.counter(); }
 
 private:
     bool saveFirst();
-    void copyFile(const QString &from, const QString &to) const;
-    void deleteScratch(int n) const;
     QString state() const;
 
     store::Tdm &m_dm;
@@ -101,7 +99,7 @@ private:
     SlipLookup &m_slips;
     official::CaptureServices &m_captures;
     PersonalHooks &m_hooks;
-    int m_counter = 0;
+    official::RequestCaptures m_images;
 };
 
 } // namespace tav::personal
