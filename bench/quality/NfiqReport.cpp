@@ -1,13 +1,16 @@
 // Agreement of our NFIQ rating with NIST's own software on NIST's reference finger images: for each
 // image our features and level beside NIST's, then the confusion table of levels and the differences
 // feature by feature.
-//   nfiq_report [FIXTURES_DIR]   (default: the shared fixtures' nfiq folder; reads features.tsv there)
+//   nfiq_report [FIXTURES_DIR] [--breakdown]   (default: the shared fixtures' nfiq folder; reads
+//   features.tsv there). --breakdown adds, per image, our minutiae by block quality and by type, and how
+//   many lie in blocks of low flow or high curvature.
 
 #include "FingerImageFile.h"
 
 #include "platform/quality/Nfiq.h"
 #include "platform/quality/NfiqFeatures.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdio>
@@ -54,11 +57,35 @@ std::vector<Reference> readReference(const std::string &file)
 
 const char *const kNames[11] = {"fg", "min", ">.5", ">.6", ">.7", ">.8", ">.9", "q1", "q2", "q3", "q4"};
 
+void printBreakdown(const tav::bmp::GreyImage &img)
+{
+    const tav::quality::Analysis a = tav::quality::analyse(img.pixels, img.width, img.height);
+    const tav::quality::PixelMaps pm{a.maps, img.width, img.height};
+    std::array<int, 5> byQuality{};
+    int endings = 0, bifurcations = 0, troubled = 0;
+    for (const tav::quality::Minutia &m : a.minutiae) {
+        const std::size_t b = pm.block(m.x, m.y);
+        ++byQuality[std::min<std::size_t>(a.quality[b], 4)];
+        (m.bifurcation ? bifurcations : endings) += 1;
+        troubled += a.maps.lowFlow[b] || a.maps.highCurvature[b];
+    }
+    std::printf("           by quality 0..4: %d %d %d %d %d; endings %d, bifurcations %d; in low flow or high "
+                "curvature %d\n",
+                byQuality[0], byQuality[1], byQuality[2], byQuality[3], byQuality[4], endings, bifurcations, troubled);
+}
+
 } // namespace
 
 int main(int argc, char **argv)
 {
-    const std::string dir = argc > 1 ? argv[1] : std::string(TAV_FIXTURES_DIR) + "/nfiq";
+    std::string dir = std::string(TAV_FIXTURES_DIR) + "/nfiq";
+    bool breakdown = false;
+    for (int i = 1; i < argc; ++i) {
+        if (std::string(argv[i]) == "--breakdown")
+            breakdown = true;
+        else
+            dir = argv[i];
+    }
     const std::vector<Reference> refs = readReference(dir + "/features.tsv");
     if (refs.empty()) {
         std::fprintf(stderr, "No se encuentra %s/features.tsv\n", dir.c_str());
@@ -95,6 +122,8 @@ int main(int argc, char **argv)
             std::printf("%6s/%-7s ", ours, ref.hasFeatures ? theirs : "-");
         }
         std::printf("\n");
+        if (breakdown)
+            printBreakdown(img);
         if (!ref.hasFeatures)
             continue;
         ++withFeatures;

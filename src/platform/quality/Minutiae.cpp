@@ -30,6 +30,7 @@ constexpr int kMalformationSteps2 = 20;
 constexpr double kMinMalformationRatio = 2.0;
 constexpr double kMaxMalformationDist = 20.0;
 constexpr int kMaxTransitions = 2;
+constexpr int kPoreSteps = 10;  // contour followed either way of a minutia to see the shape of its tip
 constexpr int kStatRadius = 11; // neighbourhood of the reliability's grey statistics
 constexpr double kIdealMean = 127.0;
 constexpr double kIdealStdDev = 64.0;
@@ -416,16 +417,15 @@ std::vector<Minutia> detectMinutiae(BinaryView &image, const BlockMaps &maps)
         for (const auto &mt : matches)
             processMatch(list, kPatterns[static_cast<std::size_t>(mt[0])], true, y, mt[1], mt[2], image, pm);
     }
-    // Columns are scanned in a transposed copy, taken after the row scan has filled in its loops.
-    std::vector<std::uint8_t> columns(image.pixels.size());
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x)
-            columns[static_cast<std::size_t>(x) * static_cast<std::size_t>(h) + static_cast<std::size_t>(y)] =
-                static_cast<std::uint8_t>(image.at(x, y));
+    // Each pair of columns is gathered afresh, so loops filled in on the way are seen by the later columns.
+    std::vector<std::uint8_t> pair(2 * static_cast<std::size_t>(h));
     for (int x = 0; x + 1 < w; ++x) {
+        for (int y = 0; y < h; ++y) {
+            pair[static_cast<std::size_t>(y)] = static_cast<std::uint8_t>(image.at(x, y));
+            pair[static_cast<std::size_t>(h + y)] = static_cast<std::uint8_t>(image.at(x + 1, y));
+        }
         matches.clear();
-        const std::uint8_t *col = columns.data() + static_cast<std::size_t>(x) * static_cast<std::size_t>(h);
-        scanLine(col, col + h, h, matches);
+        scanLine(pair.data(), pair.data() + h, h, matches);
         for (const auto &mt : matches)
             processMatch(list, kPatterns[static_cast<std::size_t>(mt[0])], false, x, mt[1], mt[2], image, pm);
     }
@@ -622,6 +622,27 @@ void removeMalformations(std::vector<Minutia> &minutiae, const BinaryView &image
     });
 }
 
+void removePores(std::vector<Minutia> &minutiae, const BinaryView &image, const PixelMaps &pm)
+{
+    std::vector<ContourPoint> left, right;
+    std::erase_if(minutiae, [&](const Minutia &m) {
+        const std::size_t b = pm.block(m.x, m.y);
+        if (!pm.maps.lowFlow[b] && !pm.maps.highCurvature[b])
+            return false;
+        if (traceContour(image, left, kPoreSteps, m.x, m.y, m.x, m.y, m.ex, m.ey, false) != TraceResult::Complete ||
+            traceContour(image, right, kPoreSteps, m.x, m.y, m.x, m.y, m.ex, m.ey, true) != TraceResult::Complete)
+            return false;
+        // A true tip runs back along its ridge (or valley): both sides stay close and go deep. A pore
+        // or a stub is a notch in the side of a neighbour: its sides part along that side's edge
+        // sooner than they go deep.
+        const ContourPoint &a = left.back(), &c = right.back();
+        const double separation = distance(a.x, a.y, c.x, c.y);
+        const double angle = m.direction * std::numbers::pi / kDirections;
+        const double depth = ((a.x + c.x) / 2.0 - m.x) * std::sin(angle) - ((a.y + c.y) / 2.0 - m.y) * std::cos(angle);
+        return 2.0 * depth < separation;
+    });
+}
+
 void removeFalseMinutiae(std::vector<Minutia> &minutiae, BinaryView &image, const BlockMaps &maps)
 {
     const PixelMaps pm{maps, image.width, image.height};
@@ -636,6 +657,7 @@ void removeFalseMinutiae(std::vector<Minutia> &minutiae, BinaryView &image, cons
     removeHooks(minutiae, image);
     removeOverlaps(minutiae, image);
     removeMalformations(minutiae, image, pm);
+    removePores(minutiae, image, pm);
 }
 
 double minutiaReliability(int blockQuality, double greyMean, double greyStdDev)

@@ -51,6 +51,9 @@ void removeDuplicates(std::vector<Minutia> &minutiae);
 void removeHooks(std::vector<Minutia> &minutiae, const BinaryView &image);
 void removeOverlaps(std::vector<Minutia> &minutiae, const BinaryView &image);
 void removeMalformations(std::vector<Minutia> &minutiae, const BinaryView &image, const PixelMaps &maps);
+// In blocks of low flow or high curvature, a tip wider than it is deep is a pore or a stub on the side
+// of a neighbouring ridge (or valley), not a minutia.
+void removePores(std::vector<Minutia> &minutiae, const BinaryView &image, const PixelMaps &maps);
 void removeFalseMinutiae(std::vector<Minutia> &minutiae, BinaryView &image, const BlockMaps &maps);
 
 // Reliability in 0..1: the block's quality sets a range (4: 0.50..0.99, 3: 0.25..0.49, 2: 0.10..0.24,

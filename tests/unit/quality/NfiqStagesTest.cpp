@@ -338,6 +338,29 @@ TEST(NfiqMinutiae, RemovesSpursAndMinutiaeOnHoles)
     EXPECT_EQ(list[0].x, 4);
 }
 
+TEST(NfiqMinutiae, PoresAndStubsGoOnlyWhereTheFlowIsUnsure)
+{
+    const int w = 120, h = 120;
+    std::vector<std::uint8_t> b = verticalRidges(w, h);
+    setPixels(b, w, 44, 48, 50, 53, 1); // a stub on the side of the ridge at x 40..43
+    setPixels(b, w, 40, 44, 80, h, 0);  // a real ending at y 79
+    BinaryView v{w, h, b};
+    const std::vector<Minutia> found = {{47, 51, 48, 51, 24, false, 0}, {42, 79, 42, 80, 0, false, 0}};
+    BlockMaps maps = uniformMaps(15, 15, 0);
+    std::vector<Minutia> sound = found;
+    removePores(sound, v, PixelMaps{maps, w, h});
+    EXPECT_EQ(sound.size(), 2u); // flow and curvature are sound: both stay
+
+    for (std::size_t i = 0; i < maps.lowFlow.size(); ++i)
+        maps.lowFlow[i] = i % 2 == 0 ? 1 : 0;
+    for (std::size_t i = 1; i < maps.highCurvature.size(); i += 2)
+        maps.highCurvature[i] = 1;
+    std::vector<Minutia> unsure = found;
+    removePores(unsure, v, PixelMaps{maps, w, h});
+    ASSERT_EQ(unsure.size(), 1u); // the stub goes, the ending stays
+    EXPECT_EQ(unsure[0].y, 79);
+}
+
 TEST(NfiqMinutiae, ReliabilityFromBlockQualityAndContrast)
 {
     struct Case
