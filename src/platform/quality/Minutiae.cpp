@@ -31,6 +31,7 @@ constexpr double kMinMalformationRatio = 2.0;
 constexpr double kMaxMalformationDist = 20.0;
 constexpr int kMaxTransitions = 2;
 constexpr int kPoreSteps = 10;  // contour followed either way of a minutia to see the shape of its tip
+constexpr int kPoreGap = 3;     // a break in a ridge (or valley) no longer than this is a pore
 constexpr int kStatRadius = 11; // neighbourhood of the reliability's grey statistics
 constexpr double kIdealMean = 127.0;
 constexpr double kIdealStdDev = 64.0;
@@ -629,6 +630,16 @@ void removePores(std::vector<Minutia> &minutiae, const BinaryView &image, const 
         const std::size_t b = pm.block(m.x, m.y);
         if (!pm.maps.lowFlow[b] && !pm.maps.highCurvature[b])
             return false;
+        // Ahead of the tip, past the edge pixel: the same ridge (or valley) going on after a short break.
+        const double ahead = m.direction * std::numbers::pi / kDirections;
+        for (int step = 1; step <= kPoreGap + 1; ++step) {
+            const int x = m.x - static_cast<int>(std::lround(std::sin(ahead) * step));
+            const int y = m.y + static_cast<int>(std::lround(std::cos(ahead) * step));
+            if (!image.inside(x, y))
+                break;
+            if (step > 1 && image.at(x, y) == featureOf(m))
+                return true;
+        }
         if (traceContour(image, left, kPoreSteps, m.x, m.y, m.x, m.y, m.ex, m.ey, false) != TraceResult::Complete ||
             traceContour(image, right, kPoreSteps, m.x, m.y, m.x, m.y, m.ex, m.ey, true) != TraceResult::Complete)
             return false;

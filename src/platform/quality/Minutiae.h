@@ -51,8 +51,9 @@ void removeDuplicates(std::vector<Minutia> &minutiae);
 void removeHooks(std::vector<Minutia> &minutiae, const BinaryView &image);
 void removeOverlaps(std::vector<Minutia> &minutiae, const BinaryView &image);
 void removeMalformations(std::vector<Minutia> &minutiae, const BinaryView &image, const PixelMaps &maps);
-// In blocks of low flow or high curvature, a tip wider than it is deep is a pore or a stub on the side
-// of a neighbouring ridge (or valley), not a minutia.
+// In blocks of low flow or high curvature, a ridge (or valley) that goes on after a break of three
+// pixels or less ahead of its tip is broken by a pore, and a tip wider than it is deep is a pore or a
+// stub on the side of a neighbouring ridge (or valley): neither is a minutia.
 void removePores(std::vector<Minutia> &minutiae, const BinaryView &image, const PixelMaps &maps);
 void removeFalseMinutiae(std::vector<Minutia> &minutiae, BinaryView &image, const BlockMaps &maps);
 

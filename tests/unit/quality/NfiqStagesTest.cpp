@@ -344,12 +344,14 @@ TEST(NfiqMinutiae, PoresAndStubsGoOnlyWhereTheFlowIsUnsure)
     std::vector<std::uint8_t> b = verticalRidges(w, h);
     setPixels(b, w, 44, 48, 50, 53, 1); // a stub on the side of the ridge at x 40..43
     setPixels(b, w, 40, 44, 80, h, 0);  // a real ending at y 79
+    setPixels(b, w, 60, 64, 30, 32, 0); // a ridge broken by a pore two pixels long
     BinaryView v{w, h, b};
-    const std::vector<Minutia> found = {{47, 51, 48, 51, 24, false, 0}, {42, 79, 42, 80, 0, false, 0}};
+    const std::vector<Minutia> found = {
+        {47, 51, 48, 51, 24, false, 0}, {42, 79, 42, 80, 0, false, 0}, {62, 29, 62, 30, 0, false, 0}};
     BlockMaps maps = uniformMaps(15, 15, 0);
     std::vector<Minutia> sound = found;
     removePores(sound, v, PixelMaps{maps, w, h});
-    EXPECT_EQ(sound.size(), 2u); // flow and curvature are sound: both stay
+    EXPECT_EQ(sound.size(), 3u); // flow and curvature are sound: all stay
 
     for (std::size_t i = 0; i < maps.lowFlow.size(); ++i)
         maps.lowFlow[i] = i % 2 == 0 ? 1 : 0;
@@ -357,7 +359,7 @@ TEST(NfiqMinutiae, PoresAndStubsGoOnlyWhereTheFlowIsUnsure)
         maps.highCurvature[i] = 1;
     std::vector<Minutia> unsure = found;
     removePores(unsure, v, PixelMaps{maps, w, h});
-    ASSERT_EQ(unsure.size(), 1u); // the stub goes, the ending stays
+    ASSERT_EQ(unsure.size(), 1u); // the stub and the pore go, the ending stays
     EXPECT_EQ(unsure[0].y, 79);
 }
 
