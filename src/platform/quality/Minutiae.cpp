@@ -657,13 +657,18 @@ void removePores(std::vector<Minutia> &minutiae, const BinaryView &image, const 
 void removeFalseMinutiae(std::vector<Minutia> &minutiae, BinaryView &image, const BlockMaps &maps)
 {
     const PixelMaps pm{maps, image.width, image.height};
-    std::stable_sort(minutiae.begin(), minutiae.end(),
-                     [](const Minutia &a, const Minutia &b) { return a.y != b.y ? a.y < b.y : a.x < b.x; });
+    // The pair tests walk the minutiae top to bottom.
+    auto byRow = [&] {
+        std::stable_sort(minutiae.begin(), minutiae.end(),
+                         [](const Minutia &a, const Minutia &b) { return a.y != b.y ? a.y < b.y : a.x < b.x; });
+    };
+    byRow();
     removeIslandsAndLakes(minutiae, image);
     removeHoles(minutiae, image);
     removePointingToInvalidBlocks(minutiae, pm);
     removeNearInvalidBlocks(minutiae, pm);
     removeOrAdjustSideMinutiae(minutiae, image, pm);
+    byRow(); // the side adjustment moves minutiae along their contours
     removeDuplicates(minutiae);
     removeHooks(minutiae, image);
     removeOverlaps(minutiae, image);
