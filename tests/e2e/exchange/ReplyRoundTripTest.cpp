@@ -35,15 +35,8 @@ protected:
         transport->setEndpoint(endpoint);
 
         mail = std::make_unique<exchange::TdmMail>(*dm);
-        mail->pop3Name = "127.0.0.1";
-        mail->pop3Port = servers.pop3Port();
-        mail->pop3User = test::MailServers::user();
-        mail->pop3Password = test::MailServers::password();
-        mail->smtpName = "127.0.0.1";
-        mail->smtpPort = servers.smtpPort();
-        mail->userEmail = "regional7@oficina.example";
-        mail->emailFwd = "soporte@oficina.example";
-        mail->timeoutMs = 5000;
+
+        servers.configure(*mail);
         activity = std::make_unique<reports::ActivityReport>(path("logp.txt"));
         lists = std::make_unique<queries::CentralStatusLists>(*dm);
         replies = std::make_unique<exchange::ReplyHandlers>(*dm, *activity, *lists);

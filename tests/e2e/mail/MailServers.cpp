@@ -1,5 +1,7 @@
 #include "e2e/mail/MailServers.h"
 
+#include "exchange/TdmMail.h"
+
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
@@ -150,6 +152,19 @@ void MailServers::stop()
         m_dovecot.terminate(); // never killed: its children would stay behind
         m_dovecot.waitForFinished(10000);
     }
+}
+
+void MailServers::configure(exchange::TdmMail &account) const
+{
+    account.pop3Name = QStringLiteral("127.0.0.1");
+    account.pop3Port = m_pop3Port;
+    account.pop3User = user();
+    account.pop3Password = password();
+    account.smtpName = QStringLiteral("127.0.0.1");
+    account.smtpPort = m_smtpPort;
+    account.userEmail = QStringLiteral("regional7@oficina.example");
+    account.emailFwd = QStringLiteral("soporte@oficina.example");
+    account.timeoutMs = 5000;
 }
 
 QStringList MailServers::deliveredFiles() const

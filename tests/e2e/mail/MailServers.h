@@ -9,6 +9,10 @@
 #include <QString>
 #include <QStringList>
 
+namespace tav::exchange {
+class TdmMail;
+}
+
 namespace tav::test {
 
 class MailServers
@@ -36,6 +40,10 @@ public:
     static QString user() { return QStringLiteral("test"); }
     static QString password() { return QStringLiteral("secret"); }
     const QString &error() const { return m_error; }
+
+    // Points an office's mail account at these servers: the test account, the office's own address
+    // "regional7@oficina.example", forwarding to "soporte@oficina.example", and a five-second bound on waits.
+    void configure(exchange::TdmMail &account) const;
 
     // The messages delivered so far (raw), oldest first.
     QStringList deliveredFiles() const;

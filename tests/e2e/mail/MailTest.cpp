@@ -42,15 +42,7 @@ protected:
         startDm();
         ASSERT_TRUE(servers.start()) << servers.error().toStdString();
         account = std::make_unique<TdmMail>(*dm);
-        account->pop3Name = "127.0.0.1";
-        account->pop3Port = servers.pop3Port();
-        account->pop3User = test::MailServers::user();
-        account->pop3Password = test::MailServers::password();
-        account->smtpName = "127.0.0.1";
-        account->smtpPort = servers.smtpPort();
-        account->userEmail = "regional7@oficina.example";
-        account->emailFwd = "soporte@oficina.example";
-        account->timeoutMs = 5000;
+        servers.configure(*account);
     }
     void TearDown() override
     {

@@ -106,15 +106,7 @@ protected:
         startDm();
         ASSERT_TRUE(servers.start()) << servers.error().toStdString();
         account = std::make_unique<exchange::TdmMail>(*dm);
-        account->pop3Name = "127.0.0.1";
-        account->pop3Port = servers.pop3Port();
-        account->pop3User = test::MailServers::user();
-        account->pop3Password = test::MailServers::password();
-        account->smtpName = "127.0.0.1";
-        account->smtpPort = servers.smtpPort();
-        account->userEmail = "regional7@oficina.example";
-        account->emailFwd = "soporte@oficina.example";
-        account->timeoutMs = 5000;
+        servers.configure(*account);
         transport = std::make_unique<exchange::TSMime>(*dm, log);
         activity = std::make_unique<reports::ActivityReport>(path("logp.txt"));
         lists = std::make_unique<queries::CentralStatusLists>(*dm);
