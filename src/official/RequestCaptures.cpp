@@ -1,5 +1,6 @@
 #include "official/RequestCaptures.h"
 
+#include "platform/os/FileCopy.h"
 #include "platform/os/StationScratch.h"
 #include "store/Tdm.h"
 
@@ -11,19 +12,6 @@
 namespace tav::official {
 
 namespace {
-
-// Whether two files hold the same bytes.
-bool sameContents(const QString &a, const QString &b)
-{
-    QFile fa(a), fb(b);
-    if (fa.size() != fb.size() || !fa.open(QIODevice::ReadOnly) || !fb.open(QIODevice::ReadOnly))
-        return false;
-    while (!fa.atEnd()) {
-        if (fa.read(1 << 16) != fb.read(1 << 16))
-            return false;
-    }
-    return true;
-}
 
 void editing(store::Dataset &request)
 {
@@ -101,7 +89,7 @@ void RequestCaptures::captureDocuments(store::Dataset &request, const QString &d
 
     const QFileInfo after(work);
     if (after.exists() && (!noted.isValid() || after.lastModified() > noted) &&
-        !(stored && sameContents(work, m_dm.filePath(documentFile)))) {
+        !(stored && os::sameContents(work, m_dm.filePath(documentFile)))) {
         editing(request);
         copyFile(work, m_dm.filePath(QStringLiteral("docu.tif")));
     }

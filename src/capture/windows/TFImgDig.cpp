@@ -5,6 +5,7 @@
 #include "capture/windows/TTwainForm.h"
 #include "platform/imaging/ImageFile.h"
 #include "platform/imaging/TiffDocument.h"
+#include "platform/os/FileCopy.h"
 #include "port/Ui.h"
 
 #include <QAction>
@@ -31,36 +32,6 @@ namespace {
 
 const QString kCaption = QStringLiteral("Digitalización de la documentación");
 const QString kProfile = QStringLiteral("Docu.INI");
-
-// Copies `from` over `to` through a sibling file, so a failed copy leaves `to` as it was.
-// Whether two files hold the same bytes.
-bool sameContents(const QString &a, const QString &b)
-{
-    QFile fa(a), fb(b);
-    if (fa.size() != fb.size() || !fa.open(QIODevice::ReadOnly) || !fb.open(QIODevice::ReadOnly))
-        return false;
-    while (!fa.atEnd()) {
-        if (fa.read(1 << 16) != fb.read(1 << 16))
-            return false;
-    }
-    return true;
-}
-
-bool replaceWithCopy(const QString &from, const QString &to)
-{
-    if (!QFileInfo::exists(from))
-        return false;
-    const QString temp = to + QStringLiteral(".part");
-    QFile::remove(temp);
-    if (!QFile::copy(from, temp))
-        return false;
-    QFile::remove(to);
-    if (!QFile::rename(temp, to)) {
-        QFile::remove(temp);
-        return false;
-    }
-    return true;
-}
 
 } // namespace
 
@@ -266,7 +237,7 @@ bool TFImgDig::pageOperation(ScanCommand command, QString *error)
         return false;
     }
     if (m_view->hasImage())
-        replaceWithCopy(m_viewFile, m_documentFile);
+        os::replaceWithCopy(m_viewFile, m_documentFile);
     ++m_tempCounter;
     const QString tempBmp = file(QStringLiteral("temp%1.bmp").arg(m_tempCounter));
     QFile::remove(tempBmp);
@@ -364,7 +335,7 @@ bool TFImgDig::loadFile(const QString &source)
                        .arg(QDir::toNativeSeparators(source), why));
         return false;
     }
-    if (!replaceWithCopy(source, m_documentFile)) {
+    if (!os::replaceWithCopy(source, m_documentFile)) {
         m_ui.error(QStringLiteral("No se pudo copiar ") + source);
         return false;
     }
@@ -425,8 +396,8 @@ void TFImgDig::done(int result)
     // the same bytes is not copied, so the document keeps its modification time and the caller sees no change.
     const QString remembered = m_view->hasImage() ? m_viewFile : file(QStringLiteral("DocVacio.tif"));
     m_view->clear();
-    if (!sameContents(remembered, m_documentFile))
-        replaceWithCopy(remembered, m_documentFile);
+    if (!os::sameContents(remembered, m_documentFile))
+        os::replaceWithCopy(remembered, m_documentFile);
     if (!m_viewFile.isEmpty())
         QFile::remove(m_viewFile);
     m_viewFile.clear();
