@@ -1,4 +1,5 @@
 #include "e2e/exchange/SendFixture.h"
+#include "unit/personal/PersonalRequest.h"
 
 #include "personal/PersonalRules.h"
 #include "personal/PersonalWindowRules.h"
@@ -86,17 +87,7 @@ protected:
     // A saved request (number 1 of office 7) that passes the check before sending, in `state`.
     void savedRequest(const char *state = "I")
     {
-        store::Dataset &pedp = *dm->pedp;
-        pedp.insert();
-        pedp["C_TDOC"].setValue("DU");
-        pedp["C_SEXO"].setValue("M");
-        pedp["C_NAC"].setValue(1);
-        pedp["X_APE1"].setValue("PEREZ");
-        pedp["X_NOM1"].setValue("JUAN");
-        pedp["N_DOC"].setValue(20123456);
-        pedp["F_NAC"].setValue(QDate(1980, 3, 15));
-        pedp["C_TRAM"].setValue("1");
-        pedp["F_PAGO"].setValue(QDate(2026, 12, 5));
+        store::Dataset &pedp = test::enterPersonalRequest(*dm);
         dm->postConfirmed = true;
         ASSERT_TRUE(pedp.post()) << ui.messageTexts().join('|').toStdString();
         pedp.edit();

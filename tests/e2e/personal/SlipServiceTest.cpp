@@ -1,3 +1,4 @@
+#include "unit/personal/PersonalRequest.h"
 #include "unit/store/OfficeFixture.h"
 
 #include "personal/PersonalRules.h"
@@ -65,17 +66,7 @@ protected:
 
     Dataset &newRequest(const QString &slip)
     {
-        Dataset &pedp = *dm->pedp;
-        pedp.insert();
-        pedp["C_TDOC"].setValue("DU");
-        pedp["C_SEXO"].setValue("M");
-        pedp["C_NAC"].setValue(1);
-        pedp["X_APE1"].setValue("PEREZ");
-        pedp["X_NOM1"].setValue("JUAN");
-        pedp["N_DOC"].setValue(20123456);
-        pedp["F_NAC"].setValue(QDate(1980, 3, 15));
-        pedp["C_TRAM"].setValue("1");
-        pedp["F_PAGO"].setValue(QDate(2026, 12, 5));
+        Dataset &pedp = test::enterPersonalRequest(*dm);
         pedp["C_PAGO"].setValue(slip);
         return pedp;
     }
