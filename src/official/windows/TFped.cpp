@@ -30,7 +30,7 @@ namespace tav::official {
 
 namespace {
 
-const QString notYet = QStringLiteral("Disponible cuando se instale el intercambio con la oficina central");
+const QString notYet = QStringLiteral("Función aún no disponible en esta versión de TAV Regional");
 
 } // namespace
 
