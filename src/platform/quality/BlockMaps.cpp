@@ -452,10 +452,11 @@ std::vector<std::uint8_t> highCurvatureMap(const BlockMaps &maps)
                 }
                 map[i] = std::abs(vorticity) >= kHighCurvVorticityMin;
             } else {
+                // Curvature: the sharpest turn from this block to any one of its neighbours.
                 int curvature = 0;
                 for (int d : ring)
                     if (d != kInvalidDirection)
-                        curvature += directionDistance(dir, d);
+                        curvature = std::max(curvature, directionDistance(dir, d));
                 map[i] = curvature >= kHighCurvCurvatureMin;
             }
         }

@@ -63,7 +63,8 @@ void smoothDirections(BlockMaps &maps);
 void interpolateDirections(BlockMaps &maps);
 // The outermost ring of blocks gets no direction.
 void invalidateMargin(BlockMaps &maps);
-// Marks blocks around which the direction turns (vorticity of invalid blocks, curvature of valid ones).
+// Marks blocks around which the direction turns: the vorticity round a block without direction, or the
+// sharpest turn from a block with one to any of its neighbours.
 std::vector<std::uint8_t> highCurvatureMap(const BlockMaps &maps);
 
 BlockMaps computeBlockMaps(const PaddedImage &image);

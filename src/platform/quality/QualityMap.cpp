@@ -1,13 +1,14 @@
 #include "platform/quality/QualityMap.h"
 
 #include <algorithm>
-#include <cstdlib>
 
 namespace tav::quality {
 
 std::vector<std::uint8_t> qualityMap(const BlockMaps &maps)
 {
-    constexpr int kReach = 2; // how far an unusable block lowers quality; also the margin at the map's edge
+    // How far an unusable block, or one of low flow or high curvature, lowers its neighbours' quality; also the
+    // margin at the map's edge.
+    constexpr int kReach = 2;
     const int w = maps.blocksWide, h = maps.blocksHigh;
     std::vector<std::uint8_t> q(maps.direction.size(), 0);
     auto unusable = [&](std::size_t i) { return maps.lowContrast[i] || maps.direction[i] == kInvalidDirection; };
@@ -26,7 +27,7 @@ std::vector<std::uint8_t> qualityMap(const BlockMaps &maps)
                 for (int dx = -kReach; dx <= kReach; ++dx) {
                     const std::size_t n = maps.at(bx + dx, by + dy);
                     nearUnusable = nearUnusable || unusable(n);
-                    nearTroubled = nearTroubled || (std::abs(dx) <= 1 && std::abs(dy) <= 1 && troubled(n));
+                    nearTroubled = nearTroubled || troubled(n);
                 }
             if (troubled(i))
                 q[i] = nearUnusable ? 1 : 2;

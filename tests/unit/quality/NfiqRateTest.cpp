@@ -69,8 +69,8 @@ TEST(NfiqRate, NistReferenceImagesInOurTestData)
         EXPECT_EQ(r.status, kValid) << c.name;
         EXPECT_NEAR(r.features[0], c.nistForeground, 0.05 * c.nistForeground) << c.name;
         EXPECT_NEAR(r.features[1], c.nistMinutiae, 0.25 * c.nistMinutiae) << c.name;
-        if (std::string(c.name) == "cmp00008") { // the image whose features agree closely
-            EXPECT_EQ(r.level, c.nistLevel);
+        if (std::string(c.name) != "cmp00008") { // the images whose features all agree closely with NIST's
+            EXPECT_EQ(r.level, c.nistLevel) << c.name;
         }
     }
     // Blank card paper: NIST gives level 5 without running the network.

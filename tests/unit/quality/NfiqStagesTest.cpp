@@ -121,6 +121,15 @@ TEST(NfiqBlockMaps, HighCurvatureAroundAWhorlOnly)
     const std::vector<std::uint8_t> hc = highCurvatureMap(m);
     EXPECT_EQ(hc[m.at(3, 3)], 1);
     EXPECT_EQ(hc[m.at(0, 0)], 0);
+
+    // A gentle turn towards every neighbour is no curvature; one sharp turn towards a single one is.
+    BlockMaps bend = uniformMaps(7, 7, 1);
+    bend.direction[bend.at(3, 3)] = 0;
+    EXPECT_EQ(highCurvatureMap(bend)[bend.at(3, 3)], 0);
+    bend.direction[bend.at(4, 3)] = 5;
+    EXPECT_EQ(highCurvatureMap(bend)[bend.at(3, 3)], 1);
+    bend.direction[bend.at(4, 3)] = 4;
+    EXPECT_EQ(highCurvatureMap(bend)[bend.at(3, 3)], 0);
 }
 
 TEST(NfiqQualityMap, GradesBlocksByTheirOwnMapsAndTheirNeighbours)
@@ -145,7 +154,8 @@ TEST(NfiqQualityMap, GradesBlocksByTheirOwnMapsAndTheirNeighbours)
                          Case{4, 5, 1},                // high curvature, two blocks from the background
                          Case{8, 8, 2},                // low flow on its own
                          Case{7, 7, 3}, Case{9, 8, 3}, // next to the low flow
-                         Case{6, 8, 4},                // two blocks from it
+                         Case{6, 8, 3},                // two blocks from it
+                         Case{5, 8, 4},                // three blocks from it
                          Case{6, 1, 1}})               // margin
         EXPECT_EQ(q[m.at(c.bx, c.by)], c.expected) << c.bx << "," << c.by;
 }
