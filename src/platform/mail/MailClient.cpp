@@ -11,6 +11,9 @@
 
 #include <chrono>
 #include <mutex>
+#include <string_view>
+#include <utility>
+#include <vector>
 
 namespace tav::mail {
 
@@ -260,6 +263,106 @@ void walk(const vmime::shared_ptr<const vmime::bodyPart> &part, QList<MimePart> 
     out.append(p);
 }
 
+// The body of a multipart entity cut at its delimiter lines ("--boundary" at the start of a line, the last one
+// "--boundary--"), without the preamble, the epilogue, the delimiters and the line end before each delimiter (it
+// belongs to the delimiter). Without a closing delimiter the rest of the body is the last part. Empty when the
+// body holds no delimiter. A plain search over the bytes: the library's own parser reads a large body a byte at a
+// time through a stream and takes tens of milliseconds for a certificate image.
+std::vector<std::string_view> splitMultipart(std::string_view body, const std::string &boundary)
+{
+    std::vector<std::string_view> parts;
+    const std::string dashed = "--" + boundary;
+    size_t partStart = std::string_view::npos;
+    size_t search = 0;
+    while (search < body.size()) {
+        const size_t at = body.find(dashed, search);
+        if (at == std::string_view::npos)
+            break;
+        search = at + 1;
+        if (at > 0 && body[at - 1] != '\n')
+            continue; // not at the start of a line
+        const size_t after = at + dashed.size();
+        const bool closing = body.substr(after, 2) == "--";
+        size_t eol = closing ? after + 2 : after;
+        while (eol < body.size() && (body[eol] == ' ' || body[eol] == '\t'))
+            ++eol; // transport padding
+        if (eol < body.size() && body[eol] != '\r' && body[eol] != '\n')
+            continue; // a longer boundary that begins with this one, or text
+        if (partStart != std::string_view::npos) {
+            size_t end = at;
+            if (end > partStart && body[end - 1] == '\n')
+                --end;
+            if (end > partStart && body[end - 1] == '\r')
+                --end;
+            parts.push_back(body.substr(partStart, end - partStart));
+        }
+        if (closing)
+            return parts;
+        size_t next = eol;
+        if (next < body.size() && body[next] == '\r')
+            ++next;
+        if (next < body.size() && body[next] == '\n')
+            ++next;
+        partStart = next;
+        search = next;
+    }
+    if (partStart != std::string_view::npos)
+        parts.push_back(body.substr(std::min(partStart, body.size())));
+    return parts;
+}
+
+// An entity's header and body: the header ends at the first empty line (CR LF or LF alone).
+std::pair<std::string_view, std::string_view> headerAndBody(std::string_view text)
+{
+    if (text.substr(0, 2) == "\r\n")
+        return {{}, text.substr(2)};
+    if (text.substr(0, 1) == "\n")
+        return {{}, text.substr(1)};
+    const size_t crlf = text.find("\n\r\n");
+    const size_t lf = text.find("\n\n");
+    if (crlf == std::string_view::npos && lf == std::string_view::npos)
+        return {text, {}};
+    if (lf < crlf)
+        return {text.substr(0, lf + 1), text.substr(lf + 2)};
+    return {text.substr(0, crlf + 1), text.substr(crlf + 3)};
+}
+
+// The parts of a multipart entity whose header `h` is already parsed; empty when it is not multipart or its body
+// cannot be cut (the caller then hands the whole entity to the library).
+std::vector<std::string_view> multipartParts(const vmime::shared_ptr<const vmime::header> &h, std::string_view body)
+{
+    const auto f = h->findField(vmime::fields::CONTENT_TYPE);
+    const auto type = f ? vmime::dynamicCast<const vmime::mediaType>(f->getValue()) : nullptr;
+    if (!type || type->getType() != vmime::mediaTypes::MULTIPART)
+        return {};
+    const auto p = vmime::dynamicCast<const vmime::parameterizedHeaderField>(f);
+    const auto boundary = p ? p->findParameter("boundary") : nullptr;
+    if (!boundary || boundary->getValue().getBuffer().empty())
+        return {};
+    return splitMultipart(body, boundary->getValue().getBuffer());
+}
+
+// One entity of a message as text: a multipart one is cut here and each part walked in turn; a leaf (or an entity
+// that cannot be cut) is parsed by the library, which reads a leaf's body without searching it.
+void walkText(std::string_view text, QList<MimePart> &out, int depth)
+{
+    constexpr int kMaxDepth = 20;
+    if (depth < kMaxDepth) {
+        const auto [headerText, body] = headerAndBody(text);
+        auto h = vmime::make_shared<vmime::header>();
+        h->parse(std::string(headerText));
+        const std::vector<std::string_view> parts = multipartParts(h, body);
+        if (!parts.empty()) {
+            for (const std::string_view part : parts)
+                walkText(part, out, depth + 1);
+            return;
+        }
+    }
+    auto part = vmime::make_shared<vmime::bodyPart>();
+    part->parse(std::string(text));
+    walk(part, out);
+}
+
 vmime::mailbox mailboxOf(const QString &address)
 {
     return vmime::mailbox(vmime::emailAddress(utf8(address.trimmed())));
@@ -334,9 +437,20 @@ ReceivedMail parseMessage(const QByteArray &raw)
 {
     initialise();
     return guarded([&] {
+        ReceivedMail mail;
+        const std::string_view text(raw.constData(), static_cast<size_t>(raw.size()));
+        const auto [headerText, body] = headerAndBody(text);
+        auto h = vmime::make_shared<vmime::header>();
+        h->parse(std::string(headerText));
+        const std::vector<std::string_view> parts = multipartParts(h, body);
+        if (!parts.empty()) {
+            mail.header = headerOf(h);
+            for (const std::string_view part : parts)
+                walkText(part, mail.parts, 1);
+            return mail;
+        }
         auto msg = vmime::make_shared<vmime::message>();
         msg->parse(raw.toStdString());
-        ReceivedMail mail;
         mail.header = headerOf(msg->getHeader());
         if (msg->getBody()->getPartCount() == 0)
             mail.singleBody = decoded(msg->getBody());

@@ -221,6 +221,87 @@ TEST_F(MailTest, SinglePartAttachmentNamedByItsDisposition)
     }
 }
 
+// Multipart messages as other mail programs write them: LF line ends, a preamble and an epilogue, nested
+// alternatives, a boundary that begins another line's text, a missing closing delimiter, no boundary at all.
+TEST(ReceivedMessageTest, PartsAreFoundHoweverTheMessageIsCut)
+{
+    const QByteArray dat = QByteArray("[DATA]\r\nc_ped=12\r\n");
+    const QByteArray b64 = dat.toBase64();
+    struct Case
+    {
+        const char *what;
+        QByteArray raw;
+        QStringList texts;     // the text parts, in order
+        QStringList names;     // the attachments' names, in order
+        qsizetype dataAt = -1; // the part that must decode to `dat`
+    };
+    const QByteArray head =
+        "From: a@central.example\r\nTo: b@oficina.example\r\nSubject: CONFIRMO\r\nMIME-Version: 1.0\r\n";
+    const Case cases[] = {
+        {"CR LF, preamble, epilogue",
+         head +
+             "Content-Type: multipart/mixed; boundary=\"L\"\r\n\r\nPreambulo.\r\n--L\r\nContent-Type: "
+             "text/plain\r\n\r\n"
+             "Respuesta.\r\n--L\r\nContent-Type: application/octet-stream\r\nContent-Transfer-Encoding: base64\r\n"
+             "Content-Disposition: attachment; filename=\"resp.dat\"\r\n\r\n" +
+             b64 + "\r\n--L--\r\nEpilogo.\r\n",
+         {"Respuesta."},
+         {"resp.dat"},
+         1},
+        {"LF alone",
+         QByteArray(head).replace("\r\n", "\n") +
+             "Content-Type: multipart/mixed; boundary=L\n\n--L\nContent-Type: text/plain\n\nUno.\n--L\n"
+             "Content-Type: application/octet-stream; name=resp.dat\nContent-Transfer-Encoding: base64\n\n" +
+             b64 + "\n--L--\n",
+         {"Uno."},
+         {"resp.dat"},
+         1},
+        {"nested alternative, boundary that begins other lines",
+         head +
+             "Content-Type: multipart/mixed; boundary=\"L\"\r\n\r\n--L\r\n"
+             "Content-Type: multipart/alternative; boundary=\"L2\"\r\n\r\n--L2\r\nContent-Type: text/plain\r\n\r\n"
+             "--Lineas de texto\r\n--L2\r\nContent-Type: text/html\r\n\r\n<p>Hola</p>\r\n--L2--\r\n--L\r\n"
+             "Content-Type: application/octet-stream\r\nContent-Transfer-Encoding: base64\r\n"
+             "Content-Disposition: attachment; filename=\"resp.dat\"\r\n\r\n" +
+             b64 + "\r\n--L--\r\n",
+         {"--Lineas de texto", "<p>Hola</p>"},
+         {"resp.dat"},
+         2},
+        {"no closing delimiter",
+         head +
+             "Content-Type: multipart/mixed; boundary=\"L\"\r\n\r\n--L\r\nContent-Type: "
+             "text/plain\r\n\r\nDos.\r\n--L\r\n"
+             "Content-Type: application/octet-stream\r\nContent-Transfer-Encoding: base64\r\n"
+             "Content-Disposition: attachment; filename=\"resp.dat\"\r\n\r\n" +
+             b64 + "\r\n",
+         {"Dos."},
+         {"resp.dat"},
+         1},
+    };
+    for (const Case &c : cases) {
+        const mail::ReceivedMail got = mail::parseMessage(c.raw);
+        EXPECT_EQ(got.header.subject, "CONFIRMO") << c.what;
+        EXPECT_TRUE(got.header.contentType.startsWith("multipart/")) << c.what;
+        QStringList texts;
+        QStringList names;
+        for (const mail::MimePart &part : got.parts) {
+            EXPECT_EQ(part.index, &part - got.parts.data()) << c.what;
+            if (part.attachment)
+                names << part.fileName;
+            else
+                texts << part.text.trimmed();
+        }
+        EXPECT_EQ(texts, c.texts) << c.what;
+        EXPECT_EQ(names, c.names) << c.what;
+        ASSERT_LT(c.dataAt, got.parts.size()) << c.what;
+        EXPECT_EQ(got.parts[c.dataAt].data, dat) << c.what;
+    }
+
+    // A multipart message without a boundary is left to the library whole: nothing is lost or invented.
+    const mail::ReceivedMail bare = mail::parseMessage(head + "Content-Type: multipart/mixed\r\n\r\nSin partes.\r\n");
+    EXPECT_TRUE(bare.parts.size() <= 1);
+}
+
 TEST_F(MailTest, AttachmentNamesFromTheNetworkStayInTheTargetFolder)
 {
     servers.deliver("From: x@y.example\r\nTo: regional7@oficina.example\r\nSubject: malo\r\nMIME-Version: 1.0\r\n"
