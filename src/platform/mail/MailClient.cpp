@@ -540,6 +540,22 @@ struct Pop3Session::Impl
     vmime::shared_ptr<vmime::net::session> session;
     vmime::shared_ptr<vmime::net::store> store;
     vmime::shared_ptr<vmime::net::folder> folder;
+    // An operation failed in the middle of a session (a time-out while a message was coming in). The mail
+    // library's POP3 objects are not sound to destroy after that: their reference counts come out one short
+    // and freeing the store frees it twice. Such a session is closed without destroying its objects; they stay
+    // allocated (a few kilobytes per failed session) until the program ends.
+    bool damaged = false;
+
+    // Runs one operation of an open session, marking the session damaged when it fails.
+    template <class F> auto operation(F &&f) -> decltype(f())
+    {
+        try {
+            return guarded(std::forward<F>(f));
+        } catch (...) {
+            damaged = true;
+            throw;
+        }
+    }
 
     vmime::shared_ptr<vmime::net::folder> inbox()
     {
@@ -592,12 +608,12 @@ bool Pop3Session::isConnected() const
 
 int Pop3Session::count()
 {
-    return guarded([&] { return static_cast<int>(m_impl->inbox()->getMessageCount()); });
+    return m_impl->operation([&] { return static_cast<int>(m_impl->inbox()->getMessageCount()); });
 }
 
 qint64 Pop3Session::size(int n)
 {
-    return guarded([&] {
+    return m_impl->operation([&] {
         auto msg = m_impl->message(n);
         m_impl->inbox()->fetchMessage(msg, vmime::net::fetchAttributes::SIZE); // LIST n
         return static_cast<qint64>(msg->getSize());
@@ -606,7 +622,7 @@ qint64 Pop3Session::size(int n)
 
 QByteArray Pop3Session::header(int n)
 {
-    return guarded([&] {
+    return m_impl->operation([&] {
         auto msg = m_impl->message(n);
         m_impl->inbox()->fetchMessage(msg, vmime::net::fetchAttributes::FULL_HEADER);
         return QByteArray::fromStdString(msg->getHeader()->generate());
@@ -615,7 +631,7 @@ QByteArray Pop3Session::header(int n)
 
 QByteArray Pop3Session::retrieve(int n, const std::function<void(qint64, qint64)> &progress)
 {
-    return guarded([&] {
+    return m_impl->operation([&] {
         std::string out;
         vmime::utility::outputStreamStringAdapter os(out);
         ProgressAdapter listener(progress);
@@ -626,7 +642,7 @@ QByteArray Pop3Session::retrieve(int n, const std::function<void(qint64, qint64)
 
 void Pop3Session::remove(int n)
 {
-    guarded([&] {
+    m_impl->operation([&] {
         m_impl->inbox()->deleteMessages(vmime::net::messageSet::byNumber(static_cast<size_t>(n)));
         return 0;
     });
@@ -634,7 +650,11 @@ void Pop3Session::remove(int n)
 
 void Pop3Session::quit()
 {
-    guarded([&] {
+    if (m_impl->damaged) { // the connection broke earlier: nothing can be committed on it
+        drop();
+        return;
+    }
+    m_impl->operation([&] {
         if (m_impl->folder && m_impl->folder->isOpen())
             m_impl->folder->close(true);
         if (m_impl->store && m_impl->store->isConnected())
@@ -648,6 +668,16 @@ void Pop3Session::quit()
 
 void Pop3Session::drop()
 {
+    if (m_impl->damaged) {
+        static std::mutex keptLock;
+        static auto *kept = new std::vector<std::shared_ptr<void>>; // never freed, see Impl::damaged
+        const std::lock_guard lock(keptLock);
+        kept->push_back(std::exchange(m_impl->folder, {}));
+        kept->push_back(std::exchange(m_impl->store, {}));
+        kept->push_back(std::exchange(m_impl->session, {}));
+        m_impl->damaged = false;
+        return;
+    }
     try {
         if (m_impl->folder && m_impl->folder->isOpen())
             m_impl->folder->close(false);
