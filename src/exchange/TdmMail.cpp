@@ -210,14 +210,10 @@ void TdmMail::DisconnectPOP3()
     m_pop3->drop();
 }
 
-QByteArray TdmMail::retrieveShown(int n)
+void TdmMail::runShown(const QString &caption, qint64 total, const std::function<void(const Progress &)> &step)
 {
-    QByteArray raw;
-    auto *self = this;
-    runBlocking([&] { pop3MessageSize = m_pop3->size(n); });
-    const qint64 total = pop3MessageSize;
     if (total > 0)
-        emit transferBegin(QStringLiteral("Recibiendo Mensaje..."));
+        emit transferBegin(caption);
     struct End
     {
         TdmMail *mail;
@@ -228,44 +224,31 @@ QByteArray TdmMail::retrieveShown(int n)
                 emit mail->transferEnd();
         }
     } end{this, total > 0};
-    runBlocking([&] {
-        raw = m_pop3->retrieve(n, [self, total](qint64 read, qint64) {
-            if (total > 0)
-                QMetaObject::invokeMethod(
-                    self,
-                    [self, p = int(std::min<qint64>(read * 100 / total, 100))] { emit self->transferProgress(p); },
-                    Qt::QueuedConnection);
-        });
-    });
+    auto *self = this;
+    // Called on the worker thread: the percentage reaches the window through this thread's event loop.
+    const Progress progress = [self, total](qint64 done, qint64) {
+        if (total > 0)
+            QMetaObject::invokeMethod(
+                self, [self, p = int(std::min<qint64>(done * 100 / total, 100))] { emit self->transferProgress(p); },
+                Qt::QueuedConnection);
+    };
+    runBlocking([&] { step(progress); });
+}
+
+QByteArray TdmMail::retrieveShown(int n)
+{
+    QByteArray raw;
+    runBlocking([&] { pop3MessageSize = m_pop3->size(n); });
+    runShown(QStringLiteral("Recibiendo Mensaje..."), pop3MessageSize,
+             [&](const Progress &progress) { raw = m_pop3->retrieve(n, progress); });
     return raw;
 }
 
 void TdmMail::sendShown(const mail::ServerSettings &server, const QString &from, const QStringList &recipients,
                         const QByteArray &raw)
 {
-    const qint64 total = smtpMessageSize;
-    if (total > 0)
-        emit transferBegin(QStringLiteral("Enviando Mensaje.."));
-    struct End
-    {
-        TdmMail *mail;
-        bool shown;
-        ~End()
-        {
-            if (shown)
-                emit mail->transferEnd();
-        }
-    } end{this, total > 0};
-    auto *self = this;
-    runBlocking([&] {
-        mail::smtpSend(server, from, recipients, raw, [self, total](qint64 sent, qint64) {
-            if (total > 0)
-                QMetaObject::invokeMethod(
-                    self,
-                    [self, p = int(std::min<qint64>(sent * 100 / total, 100))] { emit self->transferProgress(p); },
-                    Qt::QueuedConnection);
-        });
-    });
+    runShown(QStringLiteral("Enviando Mensaje.."), smtpMessageSize,
+             [&](const Progress &progress) { mail::smtpSend(server, from, recipients, raw, progress); });
 }
 
 bool TdmMail::ConnectPOP3(QString &error)

@@ -144,6 +144,9 @@ private:
     // Runs a blocking step on a worker thread while this thread keeps processing events.
     void runBlocking(const std::function<void()> &step);
     void writeLog(const QString &line);
+    // A transfer of `total` bytes run by `step` off this thread, shown in the progress window.
+    using Progress = std::function<void(qint64 done, qint64 total)>;
+    void runShown(const QString &caption, qint64 total, const std::function<void(const Progress &)> &step);
     // RETR n (LIST n first, for the POP3 message size) and an SMTP send, each shown in the progress window.
     QByteArray retrieveShown(int n);
     void sendShown(const mail::ServerSettings &server, const QString &from, const QStringList &recipients,
