@@ -69,7 +69,8 @@ QByteArray CentralSim::faultEnvelope(const QString &code, const QString &text)
     return out;
 }
 
-QByteArray CentralSim::resultEnvelope(const QString &operation, const QString &text)
+QByteArray CentralSim::resultEnvelope(const QString &operation, const QString &text, const QString &ns,
+                                      const QStringList &emptyElements)
 {
     QByteArray out;
     QXmlStreamWriter w(&out);
@@ -78,8 +79,10 @@ QByteArray CentralSim::resultEnvelope(const QString &operation, const QString &t
     w.writeStartElement(kEnvelopeNs, QStringLiteral("Envelope"));
     w.writeStartElement(kEnvelopeNs, QStringLiteral("Body"));
     w.writeStartElement(operation + QStringLiteral("Response"));
-    w.writeDefaultNamespace(serviceNamespace());
+    w.writeDefaultNamespace(ns.isEmpty() ? serviceNamespace() : ns);
     w.writeTextElement(operation + QStringLiteral("Result"), text);
+    for (const QString &name : emptyElements)
+        w.writeTextElement(name, QString());
     w.writeEndElement();
     w.writeEndElement();
     w.writeEndElement();

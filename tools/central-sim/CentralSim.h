@@ -5,6 +5,7 @@
 #include <QHttpServer>
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 
@@ -49,7 +50,10 @@ public:
     bool store(const QByteArray &envelope, const ParsedMessage &message, QString &folderOrError);
 
     static QByteArray faultEnvelope(const QString &code, const QString &text);
-    static QByteArray resultEnvelope(const QString &operation, const QString &text);
+    // The answer of `operation` in the service namespace `ns` (the message service's unless given), with
+    // `emptyElements` after the result, written empty.
+    static QByteArray resultEnvelope(const QString &operation, const QString &text, const QString &ns = {},
+                                     const QStringList &emptyElements = {});
 
 private:
     QHttpServerResponse handle(const QHttpServerRequest &request);

@@ -15,26 +15,6 @@ namespace {
 
 const QString kEnvelopeNs = QStringLiteral("http://schemas.xmlsoap.org/soap/envelope/");
 
-QByteArray resultEnvelope(const QString &operation, const QString &text)
-{
-    QByteArray out;
-    QXmlStreamWriter w(&out);
-    w.writeStartDocument();
-    w.writeNamespace(kEnvelopeNs, QStringLiteral("soap"));
-    w.writeStartElement(kEnvelopeNs, QStringLiteral("Envelope"));
-    w.writeStartElement(kEnvelopeNs, QStringLiteral("Body"));
-    w.writeStartElement(operation + QStringLiteral("Response"));
-    w.writeDefaultNamespace(SlipService::serviceNamespace());
-    w.writeTextElement(operation + QStringLiteral("Result"), text);
-    if (operation == QLatin1String("GetPedidoByTram"))
-        w.writeTextElement(QStringLiteral("errorDesc"), QString());
-    w.writeEndElement();
-    w.writeEndElement();
-    w.writeEndElement();
-    w.writeEndDocument();
-    return out;
-}
-
 // The operation's element and its parameters, in the services' namespace.
 bool parseCall(const QByteArray &body, QString &operation, QMap<QString, QString> &params, QString &fault)
 {
@@ -191,5 +171,9 @@ QHttpServerResponse SlipService::handle(const QHttpServerRequest &request, const
     }
     std::printf("central-sim: %s -> %s\n", operation.toUtf8().constData(), answer.left(60).toUtf8().constData());
     std::fflush(stdout);
-    return QHttpServerResponse(QByteArrayLiteral("text/xml; charset=utf-8"), resultEnvelope(operation, answer));
+    return QHttpServerResponse(QByteArrayLiteral("text/xml; charset=utf-8"),
+                               CentralSim::resultEnvelope(operation, answer, serviceNamespace(),
+                                                          operation == QLatin1String("GetPedidoByTram")
+                                                              ? QStringList{QStringLiteral("errorDesc")}
+                                                              : QStringList{}));
 }
